@@ -1,0 +1,36 @@
+// IDEA (Lai and Massey): 8 rounds and an output transformation over 16-bit words.
+//
+// Unlike the published convention, every 16-bit word of the key, of the plain block and of the
+// enciphered block is stored least significant byte first; crypted files and the password
+// database depend on this order.
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+// 52 subkeys: six per round for 8 rounds, then four for the output transformation.
+struct IdeaSubkeys {
+    std::uint16_t keys[52];
+
+    IdeaSubkeys() noexcept;
+    IdeaSubkeys(const IdeaSubkeys&) = delete;
+    IdeaSubkeys& operator=(const IdeaSubkeys&) = delete;
+    ~IdeaSubkeys();
+    void Clear() noexcept;
+};
+
+// Multiplication modulo 65537, 0 standing for 65536.
+std::uint16_t IdeaMul(std::uint16_t a, std::uint16_t b) noexcept;
+// The multiplicative inverse modulo 65537; 0 and 1 are their own inverses.
+std::uint16_t IdeaMulInverse(std::uint16_t x) noexcept;
+
+// The enciphering subkeys of a 16-byte key.
+void IdeaExpandKey(const std::uint8_t key[16], IdeaSubkeys& subkeys) noexcept;
+// The deciphering subkeys derived from enciphering ones.
+void IdeaInvertKey(const IdeaSubkeys& subkeys, IdeaSubkeys& inverse) noexcept;
+// One block through the 8 rounds and the output transformation; enciphers with enciphering
+// subkeys and deciphers with deciphering ones. input and output may be the same buffer.
+void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8], const IdeaSubkeys& subkeys) noexcept;
+
+} // namespace qv

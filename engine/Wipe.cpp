@@ -1,0 +1,93 @@
+#include "Wipe.h"
+
+#include "FileSystem.h"
+#include "Paths.h"
+#include "Random.h"
+#include "SecureMemory.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+
+namespace {
+
+constexpr int WipeFailed = -2;
+
+bool OverwriteOnce(int fd, const std::uint8_t* block, std::size_t size, WipeObserver* observer) {
+    std::size_t written = 0;
+    do {
+        const std::size_t offsetInBlock = written % WipeBlockSize;
+        std::size_t count = WipeBlockSize - offsetInBlock;
+        if (size - written < count)
+            count = size - written;
+        const ssize_t n = pwrite(fd, block + offsetInBlock, count, static_cast<off_t>(written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0 && count != 0)
+            return false;
+        written += static_cast<std::size_t>(n);
+        if (observer)
+            observer->Wrote(static_cast<std::size_t>(n));
+    } while (written < size);
+    // The new bytes must reach the disk before the truncation frees the file's blocks; otherwise
+    // the old content would stay on disk.
+    return fdatasync(fd) == 0 || errno == EINVAL;
+}
+
+} // namespace
+
+int WipeFile(const std::string& path, WipeObserver* observer) {
+    if (!SetArchiveOnly(path))
+        return WipeFailed;
+
+    const std::string dir = DirectoryPart(path);
+    const std::string firstName = JoinPath(dir, WipeFirstName);
+    const std::string secondName = JoinPath(dir, WipeSecondName);
+
+    if (RenameNoReplace(path, firstName) != 0)
+        return WipeFailed;
+    if (observer)
+        observer->Renamed(firstName);
+    std::string current = firstName;
+    auto failAndRestore = [&]() {
+        RenameNoReplace(current, path);
+        return WipeFailed;
+    };
+
+    if (RenameNoReplace(firstName, secondName) != 0)
+        return failAndRestore();
+    current = secondName;
+    if (observer)
+        observer->Renamed(secondName);
+
+    SecureArray<std::uint8_t, WipeBlockSize> block;
+    for (std::size_t i = 0; i < WipeBlockSize; ++i)
+        block[i] = static_cast<std::uint8_t>(RandomBelow(256));
+
+    const int fd = open(secondName.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return failAndRestore();
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !OverwriteOnce(fd, block.data(), static_cast<std::size_t>(st.st_size), observer)) {
+        close(fd);
+        return failAndRestore();
+    }
+    if (observer)
+        observer->Overwritten(fd);
+    if (ftruncate(fd, 0) != 0) {
+        close(fd);
+        return failAndRestore();
+    }
+    if (close(fd) != 0 || unlink(secondName.c_str()) != 0)
+        return failAndRestore();
+    SyncDirectoryOf(secondName);
+    return 0;
+}
+
+} // namespace qv

@@ -1,0 +1,32 @@
+// One-pass secure delete of a file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace qv {
+
+// Lets a caller (a test) watch a wipe as it happens.
+class WipeObserver {
+public:
+    virtual ~WipeObserver() = default;
+    virtual void Renamed(const std::string& /*newPath*/) {}
+    virtual void Wrote(std::size_t /*count*/) {}
+    // Called once the overwrite pass is complete and on disk, before truncation; fd is open for
+    // reading and writing.
+    virtual void Overwritten(int /*fd*/) {}
+};
+
+inline constexpr const char* WipeFirstName = "~~~~~~~~.~~~";
+inline constexpr const char* WipeSecondName = "~";
+inline constexpr std::size_t WipeBlockSize = 1024;
+
+// Wipes the file at path: turns its owner write permission on, renames it to "~~~~~~~~.~~~" and
+// then to "~" in its own folder (never replacing a file of either name), overwrites its whole
+// length once with one block of 1024 bytes from the application's pseudo-random generator,
+// flushes that to disk, truncates the file to length 0 and erases it. Returns 0, or -2 when a
+// step failed. After a failed step the file is put back under its own name when it had already
+// been renamed, so it stays where its owner will look for it.
+int WipeFile(const std::string& path, WipeObserver* observer = nullptr);
+
+} // namespace qv

@@ -1,0 +1,175 @@
+#include "FileSystem.h"
+
+#include "Paths.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace qv {
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    const int err = errno;
+    if (err != EINVAL && err != ENOSYS && err != ENOTSUP)
+        return err;
+    // File systems that refuse the flag: a hard link also fails when the new name is taken.
+    if (link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    if (unlink(from.c_str()) != 0) {
+        const int unlinkErr = errno;
+        unlink(to.c_str());
+        return unlinkErr;
+    }
+    return 0;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool GetPermissions(const std::string& path, unsigned& mode) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    mode = st.st_mode & 07777;
+    return true;
+}
+
+bool SetPermissions(const std::string& path, unsigned mode) {
+    return chmod(path.c_str(), static_cast<mode_t>(mode & 07777)) == 0;
+}
+
+bool SetArchiveOnly(const std::string& path) {
+    unsigned mode = 0;
+    if (!GetPermissions(path, mode))
+        return false;
+    if (mode & S_IWUSR)
+        return true;
+    return SetPermissions(path, mode | S_IWUSR);
+}
+
+bool SyncDirectoryOf(const std::string& path) {
+    std::string dir = DirectoryPart(path);
+    if (dir.empty())
+        dir = ".";
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = fsync(fd) == 0 || errno == EINVAL; // some file systems cannot sync folders
+    close(fd);
+    return ok;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t count) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    while (count > 0) {
+        const ssize_t n = write(fd, p, count);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+long ReadFull(int fd, void* data, std::size_t count) {
+    auto* p = static_cast<unsigned char*>(data);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = read(fd, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(done);
+}
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+int AtomicFile::Open(unsigned mode) {
+    Discard();
+    committed_ = false;
+    const std::string pattern = JoinPath(DirectoryPart(target_), "." + FileNamePart(target_) + ".XXXXXX");
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd_ = mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0)
+        return errno;
+    tempPath_ = name.data();
+    if (fchmod(fd_, static_cast<mode_t>(mode & 07777)) != 0) {
+        const int err = errno;
+        Discard();
+        return err;
+    }
+    return 0;
+}
+
+bool AtomicFile::Write(const void* data, std::size_t count) {
+    return fd_ >= 0 && WriteAll(fd_, data, count);
+}
+
+int AtomicFile::Commit(bool replace) {
+    if (fd_ < 0)
+        return EBADF;
+    if (fsync(fd_) != 0) {
+        const int err = errno;
+        return err;
+    }
+    if (close(fd_) != 0) {
+        fd_ = -1;
+        return errno;
+    }
+    fd_ = -1;
+    if (replace) {
+        if (rename(tempPath_.c_str(), target_.c_str()) != 0)
+            return errno;
+    } else if (const int err = RenameNoReplace(tempPath_, target_); err != 0) {
+        return err;
+    }
+    committed_ = true;
+    tempPath_.clear();
+    SyncDirectoryOf(target_);
+    return 0;
+}
+
+void AtomicFile::Close() {
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = -1;
+}
+
+void AtomicFile::Discard() {
+    Close();
+    if (!committed_ && !tempPath_.empty())
+        unlink(tempPath_.c_str());
+    tempPath_.clear();
+}
+
+} // namespace qv
