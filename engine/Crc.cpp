@@ -24,7 +24,8 @@ constexpr std::array<std::uint32_t, 256> MakeOffsetWords() {
     constexpr auto bytes = MakeTableBytes();
     std::array<std::uint32_t, 256> words{};
     for (std::size_t k = 0; k < 256; ++k)
-        words[k] = static_cast<std::uint32_t>(bytes[k]) | static_cast<std::uint32_t>(bytes[k + 1]) << 8 |
+        words[k] = static_cast<std::uint32_t>(bytes[k]) |
+                   static_cast<std::uint32_t>(bytes[k + 1]) << 8 |
                    static_cast<std::uint32_t>(bytes[k + 2]) << 16 |
                    static_cast<std::uint32_t>(bytes[k + 3]) << 24;
     return words;

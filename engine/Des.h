@@ -36,7 +36,8 @@ struct TripleDesSchedule {
     void Clear() noexcept;
 };
 
-void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24], bool decipher) noexcept;
+void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24],
+                     bool decipher) noexcept;
 void TripleDesBlock(const TripleDesSchedule& schedule, std::uint8_t block[8]) noexcept;
 
 } // namespace qv

@@ -4,9 +4,15 @@
 
 namespace qv {
 
-IdeaSubkeys::IdeaSubkeys() noexcept { Clear(); }
-IdeaSubkeys::~IdeaSubkeys() { Clear(); }
-void IdeaSubkeys::Clear() noexcept { SecureZero(keys, sizeof keys); }
+IdeaSubkeys::IdeaSubkeys() noexcept {
+    Clear();
+}
+IdeaSubkeys::~IdeaSubkeys() {
+    Clear();
+}
+void IdeaSubkeys::Clear() noexcept {
+    SecureZero(keys, sizeof keys);
+}
 
 namespace {
 
@@ -34,7 +40,9 @@ inline void Store16(std::uint8_t* p, std::uint16_t v) {
 
 } // namespace
 
-std::uint16_t IdeaMul(std::uint16_t a, std::uint16_t b) noexcept { return Mul(a, b); }
+std::uint16_t IdeaMul(std::uint16_t a, std::uint16_t b) noexcept {
+    return Mul(a, b);
+}
 
 std::uint16_t IdeaMulInverse(std::uint16_t x) noexcept {
     if (x <= 1)
@@ -105,7 +113,8 @@ void IdeaInvertKey(const IdeaSubkeys& subkeys, IdeaSubkeys& inverse) noexcept {
     // temp zeroes itself as it goes out of scope.
 }
 
-void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8], const IdeaSubkeys& subkeys) noexcept {
+void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8],
+               const IdeaSubkeys& subkeys) noexcept {
     std::uint16_t x1 = Load16(input), x2 = Load16(input + 2);
     std::uint16_t x3 = Load16(input + 4), x4 = Load16(input + 6);
     const std::uint16_t* z = subkeys.keys;

@@ -31,6 +31,7 @@ void IdeaExpandKey(const std::uint8_t key[16], IdeaSubkeys& subkeys) noexcept;
 void IdeaInvertKey(const IdeaSubkeys& subkeys, IdeaSubkeys& inverse) noexcept;
 // One block through the 8 rounds and the output transformation; enciphers with enciphering
 // subkeys and deciphers with deciphering ones. input and output may be the same buffer.
-void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8], const IdeaSubkeys& subkeys) noexcept;
+void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8],
+               const IdeaSubkeys& subkeys) noexcept;
 
 } // namespace qv

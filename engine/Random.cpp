@@ -9,15 +9,20 @@ namespace {
 std::uint32_t seed = 0;
 }
 
-std::uint32_t RandomSeed() noexcept { return seed; }
+std::uint32_t RandomSeed() noexcept {
+    return seed;
+}
 
-void SetRandomSeed(std::uint32_t value) noexcept { seed = value; }
+void SetRandomSeed(std::uint32_t value) noexcept {
+    seed = value;
+}
 
 void SeedRandomFromClock() noexcept {
     timeval now{};
     gettimeofday(&now, nullptr);
     const std::uint64_t secondsOfDay = static_cast<std::uint64_t>(now.tv_sec) % 86400;
-    seed = static_cast<std::uint32_t>(secondsOfDay * 1000 + static_cast<std::uint64_t>(now.tv_usec) / 1000);
+    seed = static_cast<std::uint32_t>(secondsOfDay * 1000 +
+                                      static_cast<std::uint64_t>(now.tv_usec) / 1000);
 }
 
 std::uint32_t RandomBelow(std::uint32_t n) noexcept {

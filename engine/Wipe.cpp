@@ -74,7 +74,8 @@ int WipeFile(const std::string& path, WipeObserver* observer) {
     if (fd < 0)
         return failAndRestore();
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !OverwriteOnce(fd, block.data(), static_cast<std::size_t>(st.st_size), observer)) {
+    if (fstat(fd, &st) != 0 ||
+        !OverwriteOnce(fd, block.data(), static_cast<std::size_t>(st.st_size), observer)) {
         close(fd);
         return failAndRestore();
     }

@@ -111,12 +111,15 @@ long ReadFull(int fd, void* data, std::size_t count) {
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
-AtomicFile::~AtomicFile() { Discard(); }
+AtomicFile::~AtomicFile() {
+    Discard();
+}
 
 int AtomicFile::Open(unsigned mode) {
     Discard();
     committed_ = false;
-    const std::string pattern = JoinPath(DirectoryPart(target_), "." + FileNamePart(target_) + ".XXXXXX");
+    const std::string pattern =
+        JoinPath(DirectoryPart(target_), "." + FileNamePart(target_) + ".XXXXXX");
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = mkostemp(name.data(), O_CLOEXEC);

@@ -222,9 +222,12 @@ RegistryFile::Key* RegistryFile::FindKey(const std::string& key) {
     return const_cast<Key*>(static_cast<const RegistryFile*>(this)->FindKey(key));
 }
 
-bool RegistryFile::KeyExists(const std::string& key) const { return FindKey(key) != nullptr; }
+bool RegistryFile::KeyExists(const std::string& key) const {
+    return FindKey(key) != nullptr;
+}
 
-const RegistryValue* RegistryFile::FindValue(const std::string& key, const std::string& name) const {
+const RegistryValue* RegistryFile::FindValue(const std::string& key,
+                                             const std::string& name) const {
     const Key* k = FindKey(key);
     if (!k)
         return nullptr;

@@ -31,8 +31,12 @@ public:
     }
     ~Gcrypt() { gcry_cipher_close(handle_); }
 
-    void Encrypt(std::uint8_t* block) { ASSERT_EQ(gcry_cipher_encrypt(handle_, block, 8, nullptr, 0), 0u); }
-    void Decrypt(std::uint8_t* block) { ASSERT_EQ(gcry_cipher_decrypt(handle_, block, 8, nullptr, 0), 0u); }
+    void Encrypt(std::uint8_t* block) {
+        ASSERT_EQ(gcry_cipher_encrypt(handle_, block, 8, nullptr, 0), 0u);
+    }
+    void Decrypt(std::uint8_t* block) {
+        ASSERT_EQ(gcry_cipher_decrypt(handle_, block, 8, nullptr, 0), 0u);
+    }
 
 private:
     gcry_cipher_hd_t handle_ = nullptr;

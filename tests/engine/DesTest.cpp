@@ -96,7 +96,8 @@ TEST(Des, TripleDesAppliesKeysInEdeOrder) {
     std::vector<std::uint8_t> key1(key24.begin(), key24.begin() + 8);
     std::vector<std::uint8_t> key2(key24.begin() + 8, key24.begin() + 16);
     std::vector<std::uint8_t> key3(key24.begin() + 16, key24.end());
-    const std::string expected = Encipher(key3, FromHex(Decipher(key2, FromHex(Encipher(key1, plain)))));
+    const std::string expected =
+        Encipher(key3, FromHex(Decipher(key2, FromHex(Encipher(key1, plain)))));
 
     auto block = plain;
     TripleDesSchedule enc;

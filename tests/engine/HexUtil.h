@@ -42,6 +42,8 @@ inline std::string ToHex(const std::uint8_t* p, std::size_t n) {
     return out;
 }
 
-inline std::string ToHex(const std::vector<std::uint8_t>& v) { return ToHex(v.data(), v.size()); }
+inline std::string ToHex(const std::vector<std::uint8_t>& v) {
+    return ToHex(v.data(), v.size());
+}
 
 } // namespace qvtest

@@ -1,5 +1,5 @@
-#include "HexUtil.h"
 #include "Idea.h"
+#include "HexUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -31,14 +31,12 @@ TEST(Idea, MultiplicationTreatsZeroAs65536) {
         std::uint16_t a, b, product;
     };
     const Case cases[] = {
-        {0, 0, 1},         // 65536 * 65536 = (-1)(-1) = 1
-        {0, 1, 0},         // 65536 * 1 = 65536, written 0
-        {1, 0, 0},
-        {0, 2, 65535},     // -2 mod 65537 = 65535
-        {0, 65535, 2},     // (-1)(-2) = 2
-        {2, 3, 6},
-        {65535, 65535, 4}, // (-2)(-2) = 4
-        {256, 256, 0}, // 65536, written 0
+        {0, 0, 1},                        // 65536 * 65536 = (-1)(-1) = 1
+        {0, 1, 0},                        // 65536 * 1 = 65536, written 0
+        {1, 0, 0},     {0, 2, 65535},     // -2 mod 65537 = 65535
+        {0, 65535, 2},                    // (-1)(-2) = 2
+        {2, 3, 6},     {65535, 65535, 4}, // (-2)(-2) = 4
+        {256, 256, 0},                    // 65536, written 0
     };
     for (const auto& c : cases)
         EXPECT_EQ(IdeaMul(c.a, c.b), c.product) << c.a << " * " << c.b;

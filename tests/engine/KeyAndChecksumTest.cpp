@@ -58,7 +58,8 @@ std::string FillPattern(std::size_t keySize, std::size_t n) {
     ExpandKey(key.data(), keySize, password.data(), n);
     std::string pattern;
     for (std::size_t i = 0; i < keySize; ++i) {
-        const auto unmasked = static_cast<std::uint8_t>(key[i] ^ static_cast<std::uint8_t>(4 * i + 0x6D));
+        const auto unmasked =
+            static_cast<std::uint8_t>(key[i] ^ static_cast<std::uint8_t>(4 * i + 0x6D));
         pattern += static_cast<char>(unmasked < 10 ? '0' + unmasked : 'a' + unmasked - 10);
         if (unmasked > 35)
             pattern.back() = '?';
@@ -74,18 +75,12 @@ TEST(ExpandKey, FillsByRepeatingThePassword) {
         const char* pattern;
     };
     const Case cases[] = {
-        {16, 1, "1111111111111111"},
-        {24, 1, "111111111111111111111111"},
-        {16, 6, "1234561234561234"},
-        {24, 6, "123456123456123456123456"},
-        {16, 10, "123456789a123456"},
-        {24, 10, "123456789a123456789a1234"},
-        {16, 16, "123456789abcdefg"},
-        {24, 16, "123456789abcdefg12345678"},
-        {16, 24, "123456789abcdefg"},
-        {24, 24, "123456789abcdefghijklmno"},
-        {16, 30, "123456789abcdefg"},
-        {24, 30, "123456789abcdefghijklmno"},
+        {16, 1, "1111111111111111"},  {24, 1, "111111111111111111111111"},
+        {16, 6, "1234561234561234"},  {24, 6, "123456123456123456123456"},
+        {16, 10, "123456789a123456"}, {24, 10, "123456789a123456789a1234"},
+        {16, 16, "123456789abcdefg"}, {24, 16, "123456789abcdefg12345678"},
+        {16, 24, "123456789abcdefg"}, {24, 24, "123456789abcdefghijklmno"},
+        {16, 30, "123456789abcdefg"}, {24, 30, "123456789abcdefghijklmno"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FillPattern(c.keySize, c.n), c.pattern) << c.keySize << " bytes from " << c.n;

@@ -1,6 +1,6 @@
+#include "Wipe.h"
 #include "Random.h"
 #include "TempDir.h"
-#include "Wipe.h"
 
 #include <gtest/gtest.h>
 

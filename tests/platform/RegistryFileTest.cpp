@@ -49,7 +49,8 @@ TEST(RegistryFile, ReadsTypedValuesOfExistingKeys) {
     const auto* dir = reg.FindValue("\\crypt file\\Settings\\MasterPass", "Dir");
     ASSERT_NE(dir, nullptr);
     EXPECT_EQ(dir->text, "/home/ann/\"quoted\" \\ folder/xwords.001");
-    EXPECT_EQ(reg.FindValue("\\crypt file\\DefaultIcon", "")->text, "/usr/share/quorvane/crypted.png");
+    EXPECT_EQ(reg.FindValue("\\crypt file\\DefaultIcon", "")->text,
+              "/usr/share/quorvane/crypted.png");
     EXPECT_EQ(reg.FindValue("\\crypt file\\Settings\\Options", "Missing"), nullptr);
 }
 
@@ -66,7 +67,8 @@ TEST(RegistryFile, WritesOnlyIntoExistingKeysAndRoundTrips) {
     ASSERT_TRUE(again.Parse(reg.Serialize(), &error)) << error << "\n" << reg.Serialize();
     EXPECT_EQ(again.FindValue("\\crypt file\\Settings\\Options", "Method")->integer, 4u);
     EXPECT_EQ(again.FindValue("\\crypt file\\Settings\\MasterPass", "Dir")->text, "C:\\x \"y\"");
-    EXPECT_EQ(again.FindValue("\\crypt file\\Settings\\Options", "Binary")->text, "hex:01,02,03,04");
+    EXPECT_EQ(again.FindValue("\\crypt file\\Settings\\Options", "Binary")->text,
+              "hex:01,02,03,04");
     EXPECT_EQ(again.Serialize(), reg.Serialize());
 }
 
@@ -79,8 +81,10 @@ TEST(RegistryFile, RefusesTextThatIsNoRegistryFile) {
         {"", "empty"},
         {"[HKEY_CLASSES_ROOT\\x]\n", "first line"},
         {"Windows Registry Editor Version 5.00\n\"a\"=dword:1\n", "outside a key"},
-        {"Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\x]\n\"a\"=dword:xyz\n", "bad dword"},
-        {"Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\x]\n\"a\"=\"open\n", "unterminated"},
+        {"Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\x]\n\"a\"=dword:xyz\n",
+         "bad dword"},
+        {"Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\x]\n\"a\"=\"open\n",
+         "unterminated"},
     };
     for (const auto& c : cases) {
         RegistryFile reg;

@@ -1,0 +1,75 @@
+// The cipher engine and the holder of the current password.
+#pragma once
+
+#include "SecureMemory.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qv {
+
+// Encryption methods: the fourth byte of a crypted file's magic names its method.
+enum CipherMethod : std::int32_t {
+    MethodOldDes = 0,    // "QV97": DES without chaining, read only
+    MethodIdea = 1,      // "QV98"
+    MethodOldDesCbc = 2, // "QV9A": DES, unmasked key, read only
+    MethodDes = 3,       // "QV9B"
+    MethodTripleDes = 4, // "QV9C"
+};
+
+// Result codes of EncryptFile and DecryptFile.
+enum CryptResult : std::int32_t {
+    CryptOk = 0,
+    CryptCannotOpenInput = -2,
+    CryptCannotCreateOutput = -9,
+    CryptReadFailed = -10,    // also: a crypted file cut short inside its header
+    CryptWrongPassword = -11, // key check or data checksum differs
+    CryptNoMemory = -12,
+    CryptNotCrypted = -13,  // unknown fourth byte of the magic
+    CryptStopped = -14,     // AbortRequested was seen
+    CryptWriteFailed = -15, // disk full or similar
+    CryptTooLarge = -16,    // the plain file does not fit the format's signed 32-bit sizes
+};
+
+// Progress of the operation in hand, in 8-byte blocks, read by the progress display.
+extern std::int32_t BlocksDone;
+extern std::int32_t BlocksTotal;
+
+// One instance holds the current password for the whole run; the master password holder of the
+// password database derives from it.
+class TQV_Pwd {
+public:
+    TQV_Pwd() = default;
+    TQV_Pwd(const TQV_Pwd&) = delete;
+    TQV_Pwd& operator=(const TQV_Pwd&) = delete;
+    virtual ~TQV_Pwd() = default;
+
+    SecureBytes Password;            // held masked (MaskPassword); zeroed when released
+    std::int32_t PasswordLength = 0; // bytes of Password that count
+    bool HasPassword = false;
+    bool Expires = false; // used by the master password only
+    std::int32_t ExpiryTicks = 0;
+    std::int32_t ExpireMinutes = 0;
+    bool PasswordExpired = false;
+    bool OnePassword = false;
+    bool OnePerList = false;
+
+    // Where the caller's stop flag lives; looked at after every block. May stay null.
+    const bool* AbortRequested = nullptr;
+    // Called after every 10240-byte chunk; the desktop program lets its window messages
+    // through here, so the progress timer and the stop button act during long files.
+    std::function<void()> ChunkDone;
+
+    // Takes typed password bytes: copies them, masks them in place and sets PasswordLength.
+    // HasPassword is left to the caller.
+    void SetTypedPassword(const std::uint8_t* bytes, std::size_t n);
+    // An unmasked copy of the PasswordLength bytes as typed, in memory that is zeroed on release.
+    SecureBytes TypedPassword() const;
+
+    std::int32_t EncryptFile(const std::string& path, std::int32_t method);
+    std::int32_t DecryptFile(const std::string& path, std::string& storedName);
+};
+
+} // namespace qv
