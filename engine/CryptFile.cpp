@@ -1,0 +1,505 @@
+#include "CryptFile.h"
+
+#include "Crc.h"
+#include "Des.h"
+#include "FileSystem.h"
+#include "Idea.h"
+#include "KeyExpand.h"
+#include "Paths.h"
+#include "Pwd.h"
+#include "SecureMemory.h"
+#include "Wipe.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+
+namespace {
+
+std::uint32_t Load32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+void Store32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// The key buffer of one call, built from the held (masked) password.
+struct CipherKey {
+    SecureArray<std::uint8_t, 24> bytes;
+    std::size_t size = 0;
+    std::uint16_t check = 0;
+};
+
+void BuildKey(std::int32_t method, const SecureBytes& password, std::int32_t passwordLength,
+              CipherKey& key) {
+    key.size = KeyBytesOfMethod(method);
+    const std::size_t n = std::min(
+        {static_cast<std::size_t>(std::max(passwordLength, 0)), password.size(), key.size});
+    if (key.size == 8) {
+        // DES keys are the password bytes themselves, zero-filled; the two oldest formats took
+        // them unmasked, so only those n bytes (never the zero fill) lose the mask.
+        std::memcpy(key.bytes.data(), password.data(), n);
+        if (method == MethodOldDes || method == MethodOldDesCbc)
+            MaskPassword(key.bytes.data(), n);
+    } else {
+        ExpandKey(key.bytes.data(), key.size, password.data(), n);
+    }
+    key.check = static_cast<std::uint16_t>(UpdateCrc(0, key.bytes.data(), key.size) & 0xFFFF);
+}
+
+// Counts the blocks of the operation in hand and tells whether the caller asked to stop.
+class BlockCounter {
+public:
+    explicit BlockCounter(const bool* abortRequested) : abort_(abortRequested) {}
+    // After every block: false once the stop flag is set.
+    bool Next() {
+        ++BlocksDone;
+        return !(abort_ && *abort_);
+    }
+
+private:
+    const bool* abort_;
+};
+
+// The schedules of one call and the chaining value, for one direction. Everything zeroes
+// itself on destruction.
+class FileCipher {
+public:
+    FileCipher(std::int32_t method, const std::uint8_t* key, bool decipher) : method_(method) {
+        switch (method) {
+        case MethodIdea:
+            IdeaExpandKey(key, idea_);
+            if (decipher)
+                IdeaInvertKey(idea_, idea_);
+            break;
+        case MethodTripleDes:
+            TripleDesSetKey(tripleDes_, key, decipher);
+            break;
+        default:
+            DesSetKey(des_, key, decipher);
+            break;
+        }
+    }
+
+    // Enciphers count blocks in place: CBC from the chaining value, ECB for the oldest format.
+    bool Encipher(std::uint8_t* data, std::size_t count, BlockCounter& counter) {
+        const bool chained = method_ != MethodOldDes;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::uint8_t* block = data + 8 * i;
+            if (chained)
+                for (int j = 0; j < 8; ++j)
+                    block[j] ^= chain_[j];
+            Block(block);
+            if (chained)
+                std::memcpy(chain_.data(), block, 8);
+            if (!counter.Next())
+                return false;
+        }
+        return true;
+    }
+
+    // Deciphers count blocks from in to out (different buffers); in is left as read, so the
+    // previous enciphered block is always at hand for the chaining.
+    bool Decipher(const std::uint8_t* in, std::uint8_t* out, std::size_t count,
+                  BlockCounter& counter) {
+        const bool chained = method_ != MethodOldDes;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::uint8_t* block = out + 8 * i;
+            std::memcpy(block, in + 8 * i, 8);
+            Block(block);
+            if (chained) {
+                const std::uint8_t* previous = i == 0 ? chain_.data() : in + 8 * (i - 1);
+                for (int j = 0; j < 8; ++j)
+                    block[j] ^= previous[j];
+            }
+            if (!counter.Next())
+                return false;
+        }
+        if (chained && count > 0)
+            std::memcpy(chain_.data(), in + 8 * (count - 1), 8);
+        return true;
+    }
+
+private:
+    void Block(std::uint8_t* block) {
+        switch (method_) {
+        case MethodIdea:
+            IdeaBlock(block, block, idea_);
+            break;
+        case MethodTripleDes:
+            TripleDesBlock(tripleDes_, block);
+            break;
+        default:
+            DesBlock(des_, block);
+            break;
+        }
+    }
+
+    std::int32_t method_;
+    DesSchedule des_;
+    TripleDesSchedule tripleDes_;
+    IdeaSubkeys idea_;
+    SecureArray<std::uint8_t, 8> chain_; // all zero at the start of every file
+};
+
+// A chunk buffer, or false when there is no memory for it.
+bool AllocateChunk(SecureBytes& chunk) {
+    try {
+        chunk.resize(CryptChunkSize);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+std::size_t ClampToChunk(std::int64_t bytes, std::size_t length) {
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(bytes, 0, std::int64_t(length)));
+}
+
+// Wipes a plain output that must not stay behind; when the wipe cannot run (its temporary
+// names are taken, for example), the file is at least removed.
+void WipeOrRemove(const std::string& path) {
+    if (WipeFile(path) != 0)
+        unlink(path.c_str());
+}
+
+} // namespace
+
+std::int32_t MethodOfMagicByte(std::uint8_t fourth) noexcept {
+    switch (fourth) {
+    case '7':
+        return MethodOldDes;
+    case '8':
+        return MethodIdea;
+    case 'A':
+        return MethodOldDesCbc;
+    case 'B':
+        return MethodDes;
+    case 'C':
+        return MethodTripleDes;
+    default:
+        return -1;
+    }
+}
+
+const char* MagicOfMethod(std::int32_t method) noexcept {
+    switch (method) {
+    case MethodOldDes:
+        return "QV97";
+    case MethodIdea:
+        return "QV98";
+    case MethodOldDesCbc:
+        return "QV9A";
+    case MethodDes:
+        return "QV9B";
+    case MethodTripleDes:
+        return "QV9C";
+    default:
+        return nullptr;
+    }
+}
+
+std::size_t KeyBytesOfMethod(std::int32_t method) noexcept {
+    switch (method) {
+    case MethodOldDes:
+    case MethodOldDesCbc:
+    case MethodDes:
+        return 8;
+    case MethodIdea:
+        return 16;
+    case MethodTripleDes:
+        return 24;
+    default:
+        return 0;
+    }
+}
+
+std::size_t HeaderBytesOfMethod(std::int32_t method) noexcept {
+    return method == MethodOldDes || method == MethodOldDesCbc ? ShortHeaderBytes : LongHeaderBytes;
+}
+
+bool IsWritableMethod(std::int32_t method) noexcept {
+    return method == MethodIdea || method == MethodDes || method == MethodTripleDes;
+}
+
+std::string MethodName(std::int32_t code) {
+    switch (code) {
+    case MethodOldDes:
+    case MethodOldDesCbc:
+    case MethodDes:
+        return "DES";
+    case MethodIdea:
+        return "IDEA";
+    case MethodTripleDes:
+        return "3xDES";
+    default:
+        return "-";
+    }
+}
+
+std::string FileMethodName(const std::string& path) {
+    // Opened for reading only, so the file's permissions need no change for the look.
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    std::uint8_t magic[4];
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ReadFull(fd.Get(), magic, 4) != 4)
+        return "-";
+    return MethodName(MethodOfMagicByte(magic[3]));
+}
+
+std::string CryptHeader::StoredName() const {
+    if (NameLength < 1 || NameLength > MaxStoredNameLength)
+        return {};
+    return std::string(Name.begin(), Name.begin() + NameLength);
+}
+
+std::int32_t ReadCryptHeader(int fd, CryptHeader& header) {
+    header = CryptHeader{};
+    std::uint8_t fixed[ShortHeaderBytes];
+    if (ReadFull(fd, fixed, sizeof fixed) != static_cast<long>(sizeof fixed))
+        return CryptReadFailed;
+    header.PlainSize = static_cast<std::int32_t>(Load32(fixed + 4));
+    header.DataChecksum = Load32(fixed + 8);
+    header.KeyCheck = static_cast<std::uint16_t>(fixed[12] | fixed[13] << 8);
+    const std::uint8_t fourth = fixed[3];
+    if (fourth != '7' && fourth != 'A') {
+        std::uint8_t named[1 + NameFieldSize];
+        if (ReadFull(fd, named, sizeof named) != static_cast<long>(sizeof named))
+            return CryptReadFailed;
+        header.NameLength = named[0];
+        std::copy(named + 1, named + sizeof named, header.Name.begin());
+    }
+    const std::int32_t method = MethodOfMagicByte(fourth);
+    if (method < 0)
+        return CryptNotCrypted;
+    header.Method = method;
+    header.HeaderBytes = HeaderBytesOfMethod(method);
+    return CryptOk;
+}
+
+std::int32_t CheckCryptSizes(const CryptHeader& header, std::int64_t fileLength) {
+    if (fileLength > std::numeric_limits<std::int32_t>::max() ||
+        fileLength < static_cast<std::int64_t>(header.HeaderBytes))
+        return CryptWrongPassword;
+    const std::int64_t wholeBlockBytes =
+        (fileLength - static_cast<std::int64_t>(header.HeaderBytes)) / 8 * 8;
+    if (header.PlainSize < 0 || header.PlainSize > wholeBlockBytes)
+        return CryptWrongPassword;
+    return CryptOk;
+}
+
+std::int32_t InspectCryptFile(const std::string& path, CryptHeader& header) {
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return CryptCannotOpenInput;
+    if (const std::int32_t code = ReadCryptHeader(fd.Get(), header); code != CryptOk)
+        return code;
+    return CheckCryptSizes(header, st.st_size);
+}
+
+bool IsPlainFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '/' || c == '\\')
+            return false;
+    }
+    return true;
+}
+
+std::string DerivedPlainPath(const std::string& cryptedPath) {
+    return cryptedPath.size() >= 4 ? cryptedPath.substr(0, cryptedPath.size() - 4) : std::string();
+}
+
+std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) {
+    if (!IsWritableMethod(method))
+        return CryptBadMethod;
+
+    UniqueFd input(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!input.Valid() || fstat(input.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return CryptCannotOpenInput;
+    const std::int64_t plainSize = st.st_size;
+    if (plainSize > MaxPlainSize)
+        return CryptTooLarge;
+
+    // The new crypted file grows under a temporary name and replaces a file of its name only
+    // once it is complete; on every failure the AtomicFile removes what was written.
+    const std::string target = path + CryptExtension;
+    if (IsDirectory(target))
+        return CryptCannotCreateOutput;
+    AtomicFile output(target);
+    if (output.Open(st.st_mode & 0777) != 0)
+        return CryptCannotCreateOutput;
+
+    SecureBytes chunk;
+    if (!AllocateChunk(chunk))
+        return CryptNoMemory;
+
+    CipherKey key;
+    BuildKey(method, Password, PasswordLength, key);
+
+    std::uint8_t header[LongHeaderBytes] = {};
+    std::memcpy(header, MagicOfMethod(method), 4);
+    Store32(header + 4, static_cast<std::uint32_t>(plainSize));
+    // header + 8: the data checksum, written once the data are through
+    header[12] = static_cast<std::uint8_t>(key.check);
+    header[13] = static_cast<std::uint8_t>(key.check >> 8);
+    const std::string name = FileNamePart(path);
+    header[14] = static_cast<std::uint8_t>(name.size() <= MaxStoredNameLength ? name.size() : 0);
+    std::memcpy(header + 15, name.data(), std::min(name.size(), NameFieldSize));
+    if (!output.Write(header, sizeof header))
+        return CryptWriteFailed;
+
+    FileCipher cipher(method, key.bytes.data(), false);
+    key.bytes.clear();
+    const std::int64_t paddedSize = plainSize + 8 - plainSize % 8;
+    BlocksDone = 0;
+    BlocksTotal = static_cast<std::int32_t>(paddedSize / 8);
+    BlockCounter counter(AbortRequested);
+    std::uint32_t checksum = 0;
+
+    for (std::int64_t offset = 0; offset < paddedSize;
+         offset += static_cast<std::int64_t>(CryptChunkSize)) {
+        const std::size_t length = ClampToChunk(paddedSize - offset, CryptChunkSize);
+        const std::size_t plainBytes = ClampToChunk(plainSize - offset, length);
+        // A short read means the file shrank while it was read: its size in the header
+        // would be wrong.
+        if (ReadFull(input.Get(), chunk.data(), plainBytes) != static_cast<long>(plainBytes))
+            return CryptReadFailed;
+        std::memset(chunk.data() + plainBytes, 0, length - plainBytes); // the pad bytes
+        checksum = UpdateCrc(checksum, chunk.data(), plainBytes);
+        if (!cipher.Encipher(chunk.data(), length / 8, counter))
+            return CryptStopped;
+        if (!output.Write(chunk.data(), length))
+            return CryptWriteFailed;
+        if (ChunkDone)
+            ChunkDone();
+    }
+
+    // A file that grew while it was read would lose its new bytes when the caller wipes it.
+    std::uint8_t more = 0;
+    const long extra = ReadFull(input.Get(), &more, 1);
+    SecureZero(&more, 1);
+    if (extra != 0)
+        return CryptReadFailed;
+
+    std::uint8_t checksumBytes[4];
+    Store32(checksumBytes, checksum);
+    if (pwrite(output.Fd(), checksumBytes, 4, 8) != 4)
+        return CryptWriteFailed;
+    if (output.Commit(true) != 0) {
+        // In place but perhaps not on disk: the plain file stays the only sure copy.
+        if (output.Committed())
+            unlink(target.c_str());
+        return CryptWriteFailed;
+    }
+    return CryptOk;
+}
+
+std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedName) {
+    UniqueFd input(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!input.Valid() || fstat(input.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return CryptCannotOpenInput;
+
+    // The plain file grows under a temporary name next to the crypted file and takes the
+    // output's name only on success, so a failure never harms a file of that name.
+    const std::string outputPath = DerivedPlainPath(path);
+    const std::string outputName = FileNamePart(outputPath);
+    if (!IsPlainFileName(outputName) || IsDirectory(outputPath))
+        return CryptCannotCreateOutput;
+    AtomicFile output(outputPath);
+    if (output.Open(st.st_mode & 0777) != 0)
+        return CryptCannotCreateOutput;
+
+    CryptHeader header;
+    if (const std::int32_t code = ReadCryptHeader(input.Get(), header); code != CryptOk)
+        return code;
+    if (const std::int32_t code = CheckCryptSizes(header, st.st_size); code != CryptOk)
+        return code;
+
+    CipherKey key;
+    BuildKey(header.Method, Password, PasswordLength, key);
+    if (key.check != header.KeyCheck)
+        return CryptWrongPassword;
+
+    SecureBytes enciphered, plain;
+    if (!AllocateChunk(enciphered) || !AllocateChunk(plain))
+        return CryptNoMemory;
+
+    FileCipher cipher(header.Method, key.bytes.data(), true);
+    key.bytes.clear();
+    const std::int64_t dataSize = st.st_size - static_cast<std::int64_t>(header.HeaderBytes);
+    BlocksDone = 0;
+    BlocksTotal = static_cast<std::int32_t>(dataSize / 8);
+    BlockCounter counter(AbortRequested);
+    std::uint32_t checksum = 0;
+
+    // From here on plain bytes may be on disk: every failure wipes the temporary file.
+    auto fail = [&output](std::int32_t code) {
+        output.Close();
+        WipeOrRemove(output.TempPath());
+        return code;
+    };
+
+    for (std::int64_t offset = 0; offset < dataSize;
+         offset += static_cast<std::int64_t>(CryptChunkSize)) {
+        const std::size_t length = ClampToChunk(dataSize - offset, CryptChunkSize);
+        if (ReadFull(input.Get(), enciphered.data(), length) != static_cast<long>(length))
+            return fail(CryptReadFailed);
+        // A trailing part-block of a damaged file is not deciphered; the size check above
+        // keeps it out of the plain bytes.
+        if (!cipher.Decipher(enciphered.data(), plain.data(), length / 8, counter))
+            return fail(CryptStopped);
+        const std::size_t plainBytes = ClampToChunk(header.PlainSize - offset, length);
+        checksum = UpdateCrc(checksum, plain.data(), plainBytes);
+        if (!output.Write(plain.data(), plainBytes))
+            return fail(CryptWriteFailed);
+        if (ChunkDone)
+            ChunkDone();
+    }
+    if (checksum != header.DataChecksum)
+        return fail(CryptWrongPassword);
+
+    if (output.Commit(true) != 0) {
+        if (!output.Committed())
+            return fail(CryptWriteFailed);
+        WipeOrRemove(outputPath);
+        return CryptWriteFailed;
+    }
+
+    // The stored name is taken only when it is a plain file name and no file bears it yet.
+    std::string finalName;
+    const std::string stored = header.StoredName();
+    if (IsPlainFileName(stored)) {
+        if (stored == outputName) {
+            finalName = stored;
+        } else {
+            const std::string storedPath = JoinPath(DirectoryPart(outputPath), stored);
+            if (RenameNoReplace(outputPath, storedPath) == 0) {
+                if (!SyncDirectoryOf(storedPath)) {
+                    WipeOrRemove(storedPath);
+                    return CryptWriteFailed;
+                }
+                finalName = stored;
+            }
+        }
+    }
+    storedName = finalName;
+    return CryptOk;
+}
+
+} // namespace qv
