@@ -7,6 +7,7 @@
 // independent of secrets; the crypted-file format does not allow a different cipher.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qv {
@@ -27,6 +28,13 @@ struct DesSchedule {
 void DesSetKey(DesSchedule& schedule, const std::uint8_t key[8], bool decipher) noexcept;
 // Enciphers or deciphers one block in place, by the schedule's direction.
 void DesBlock(const DesSchedule& schedule, std::uint8_t block[8]) noexcept;
+// The same for one block held in a 64-bit word, byte i of the block in bits 8i to 8i+7 (as a
+// little-endian load gives them), for callers that chain blocks and keep them in registers.
+std::uint64_t DesBlockWord(const DesSchedule& schedule, std::uint64_t block) noexcept;
+// The same for count independent blocks (no chaining) from in to out, which may be the same
+// buffer; several blocks are worked on at once, which is faster than one at a time.
+void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t count) noexcept;
 
 // Three-key EDE: enciphering is DES-encipher K1, DES-decipher K2, DES-encipher K3; deciphering
 // is DES-decipher K3, DES-encipher K2, DES-decipher K1. K1, K2, K3 are bytes 0-7, 8-15, 16-23.
@@ -39,5 +47,40 @@ struct TripleDesSchedule {
 void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24],
                      bool decipher) noexcept;
 void TripleDesBlock(const TripleDesSchedule& schedule, std::uint8_t block[8]) noexcept;
+std::uint64_t TripleDesBlockWord(const TripleDesSchedule& schedule, std::uint64_t block) noexcept;
+void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count) noexcept;
+
+// Bytes whose checksum (UpdateCrc) a cipher takes on the way, continuing from crc.
+struct ChecksumFeed {
+    std::uint32_t crc = 0;
+    const std::uint8_t* bytes = nullptr;
+    std::size_t count = 0;
+};
+
+// Triple DES over a group of up to four independent blocks, one DES step at a time.
+// Load, Step(0), Step(1), Step(2), Store gives what TripleDesBlocks gives.
+//
+// A step can take the checksum of other bytes on the way (the blocks deciphered before, when
+// decrypting a file): the checksum waits on a table look-up per byte, and fed in a byte or two
+// between the rounds it runs while the rounds wait on theirs, instead of adding its own time.
+class TripleDesGroup {
+public:
+    static constexpr std::size_t Size = 4;
+
+    TripleDesGroup() noexcept = default;
+    TripleDesGroup(const TripleDesGroup&) = delete;
+    TripleDesGroup& operator=(const TripleDesGroup&) = delete;
+    ~TripleDesGroup();
+
+    void Load(const std::uint8_t* in, std::size_t count) noexcept; // count <= Size
+    // Consumes up to 16 bytes of feed, when given.
+    void Step(const TripleDesSchedule& schedule, int step, ChecksumFeed* feed = nullptr) noexcept;
+    void Store(std::uint8_t* out) const noexcept;
+
+private:
+    std::uint32_t l_[Size] = {}, r_[Size] = {};
+    std::size_t count_ = 0;
+};
 
 } // namespace qv
