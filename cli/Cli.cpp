@@ -283,8 +283,8 @@ public:
     }
 
     bool Encrypt(const std::string& path) {
-        if (!IsRegularFile(path))
-            return Fail(path, PathExists(path) ? "not a regular file" : "no such file");
+        if (const std::string problem = NotAFile(path); !problem.empty())
+            return Fail(path, problem);
         const std::string target = path + CryptExtension;
         if (PathExists(target) && !o_.force)
             return Fail(path, target + " already exists; --force replaces it");
@@ -314,8 +314,8 @@ public:
         const std::string name = FileNamePart(path);
         if (name.size() <= 4 || AsciiLower(ExtensionOf(name)) != CryptExtension)
             return Fail(path, "not a crypted file name: it must end in .cry");
-        if (!IsRegularFile(path))
-            return Fail(path, PathExists(path) ? "not a regular file" : "no such file");
+        if (const std::string problem = NotAFile(path); !problem.empty())
+            return Fail(path, problem);
         const std::string derived = DerivedPlainPath(path);
         if (PathExists(derived) && !o_.force)
             return Fail(path, derived + " already exists; --force replaces it");
@@ -349,6 +349,16 @@ public:
     }
 
 private:
+    // Why path cannot be processed as a file, or nothing. A link is refused: the output would
+    // land beside the link, and wiping it would empty the file it points to.
+    static std::string NotAFile(const std::string& path) {
+        if (IsSymbolicLink(path))
+            return "a symbolic link; give the file it points to";
+        if (!IsRegularFile(path))
+            return PathExists(path) ? "not a regular file" : "no such file";
+        return {};
+    }
+
     bool Fail(const std::string& path, const std::string& message) {
         bar_.Clear();
         Report(path, message);

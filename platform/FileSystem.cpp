@@ -45,6 +45,11 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool GetPermissions(const std::string& path, unsigned& mode) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)

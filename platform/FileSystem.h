@@ -14,6 +14,7 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 bool PathExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
 bool IsDirectory(const std::string& path);
+bool IsSymbolicLink(const std::string& path);
 
 // The permission bits (mode & 07777) stand for a file's attributes.
 bool GetPermissions(const std::string& path, unsigned& mode);

@@ -224,10 +224,14 @@ TEST(Cli, OneFailingFileDoesNotStopTheOthers) {
     TempDir dir;
     WriteText(dir / "a.txt", "first");
     WriteText(dir / "c.txt", "third");
+    ASSERT_EQ(symlink("c.txt", (dir / "link.txt").c_str()), 0);
     const Source pw = ByEnvironment("secret");
-    Result r = RunWith(pw, {"encrypt", dir / "a.txt", dir / "missing.txt", dir / "c.txt"});
+    Result r = RunWith(
+        pw, {"encrypt", dir / "a.txt", dir / "missing.txt", dir / "link.txt", dir / "c.txt"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "quorvane-cli: " + (dir / "missing.txt") + ": no such file\n");
+    EXPECT_EQ(r.err, "quorvane-cli: " + (dir / "missing.txt") + ": no such file\nquorvane-cli: " +
+                         (dir / "link.txt") + ": a symbolic link; give the file it points to\n");
+    ASSERT_EQ(unlink((dir / "link.txt").c_str()), 0);
     EXPECT_EQ(dir.Names(), (Names{"a.txt.cry", "c.txt.cry"}));
 
     // A damaged crypted file among good ones.
