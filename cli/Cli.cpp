@@ -283,22 +283,14 @@ public:
     }
 
     bool Encrypt(const std::string& path) {
-        if (const std::string problem = NotAFile(path); !problem.empty())
-            return Fail(path, problem);
         const std::string target = path + CryptExtension;
-        if (PathExists(target) && !o_.force)
-            return Fail(path, target + " already exists; --force replaces it");
+        if (const std::string problem = Refusal(path, target); !problem.empty())
+            return Fail(path, problem);
         unsigned mode = 0600;
-        GetPermissions(path, mode);
-        // The engine opens its input for writing too; the permissions travel to the output.
-        SetArchiveOnly(path);
-        bar_.Start(path);
-        const std::int32_t code = pwd_.EncryptFile(path, o_.method);
-        bar_.Clear();
-        if (code != CryptOk) {
-            SetPermissions(path, mode);
+        const std::int32_t code =
+            RunEngine(path, mode, [&] { return pwd_.EncryptFile(path, o_.method); });
+        if (code != CryptOk)
             return Fail(path, ResultText(code, true));
-        }
         SetPermissions(target, mode);
         if (o_.verbose)
             std::printf("encrypted %s -> %s\n", path.c_str(), target.c_str());
@@ -314,22 +306,15 @@ public:
         const std::string name = FileNamePart(path);
         if (name.size() <= 4 || AsciiLower(ExtensionOf(name)) != CryptExtension)
             return Fail(path, "not a crypted file name: it must end in .cry");
-        if (const std::string problem = NotAFile(path); !problem.empty())
-            return Fail(path, problem);
         const std::string derived = DerivedPlainPath(path);
-        if (PathExists(derived) && !o_.force)
-            return Fail(path, derived + " already exists; --force replaces it");
+        if (const std::string problem = Refusal(path, derived); !problem.empty())
+            return Fail(path, problem);
         unsigned mode = 0600;
-        GetPermissions(path, mode);
-        SetArchiveOnly(path);
-        bar_.Start(path);
         std::string storedName;
-        const std::int32_t code = pwd_.DecryptFile(path, storedName);
-        bar_.Clear();
-        if (code != CryptOk) {
-            SetPermissions(path, mode);
+        const std::int32_t code =
+            RunEngine(path, mode, [&] { return pwd_.DecryptFile(path, storedName); });
+        if (code != CryptOk)
             return Fail(path, ResultText(code, false));
-        }
         const std::string plain =
             storedName.empty() ? derived : JoinPath(DirectoryPart(derived), storedName);
         SetPermissions(plain, mode);
@@ -357,6 +342,30 @@ private:
         if (!IsRegularFile(path))
             return PathExists(path) ? "not a regular file" : "no such file";
         return {};
+    }
+
+    // Why path is not processed (it is no file, or output exists without --force), or nothing.
+    std::string Refusal(const std::string& path, const std::string& output) const {
+        if (std::string problem = NotAFile(path); !problem.empty())
+            return problem;
+        if (PathExists(output) && !o_.force)
+            return output + " already exists; --force replaces it";
+        return {};
+    }
+
+    // Runs the engine on path with the progress bar. The engine opens its input for writing
+    // too, so the read-only bit is cleared first; mode receives the bits path had, which go to
+    // the output, and path gets them back when the engine failed.
+    template <typename Engine>
+    std::int32_t RunEngine(const std::string& path, unsigned& mode, Engine engine) {
+        GetPermissions(path, mode);
+        SetArchiveOnly(path);
+        bar_.Start(path);
+        const std::int32_t code = engine();
+        bar_.Clear();
+        if (code != CryptOk)
+            SetPermissions(path, mode);
+        return code;
     }
 
     bool Fail(const std::string& path, const std::string& message) {

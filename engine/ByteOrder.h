@@ -18,36 +18,30 @@ inline T ByteSwapped(T v) {
         return __builtin_bswap16(v);
 }
 
-template <typename T>
-inline T LoadLittle(const void* p) {
+template <typename T, std::endian Order>
+inline T Load(const void* p) {
     T v;
     std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::big)
+    if constexpr (std::endian::native != Order)
         v = ByteSwapped(v);
     return v;
+}
+
+template <typename T, std::endian Order>
+inline void Store(void* p, T v) {
+    if constexpr (std::endian::native != Order)
+        v = ByteSwapped(v);
+    std::memcpy(p, &v, sizeof v);
+}
+
+template <typename T>
+inline T LoadLittle(const void* p) {
+    return Load<T, std::endian::little>(p);
 }
 
 template <typename T>
 inline void StoreLittle(void* p, T v) {
-    if constexpr (std::endian::native == std::endian::big)
-        v = ByteSwapped(v);
-    std::memcpy(p, &v, sizeof v);
-}
-
-template <typename T>
-inline T LoadBig(const void* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    if constexpr (std::endian::native == std::endian::little)
-        v = ByteSwapped(v);
-    return v;
-}
-
-template <typename T>
-inline void StoreBig(void* p, T v) {
-    if constexpr (std::endian::native == std::endian::little)
-        v = ByteSwapped(v);
-    std::memcpy(p, &v, sizeof v);
+    Store<T, std::endian::little>(p, v);
 }
 
 } // namespace qv

@@ -3,6 +3,7 @@
 #include "CryptFile.h"
 #include "FileSystem.h"
 #include "HexUtil.h"
+#include "Paths.h"
 #include "Pwd.h"
 #include "ReferenceCrypt.h"
 #include "TempDir.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,6 +81,19 @@ private:
     void (*handler_)(int) = nullptr;
 };
 
+// During the first chunk: a second name for the temporary plain file, through which the test
+// sees what became of its content after the engine gave it up.
+struct Peek {
+    const TempDir* dir;
+    std::string path;
+    void operator()() {
+        if (path.empty()) {
+            path = *dir / "peek";
+            ASSERT_EQ(link(TempFileIn(*dir).c_str(), path.c_str()), 0);
+        }
+    }
+};
+
 class CryptFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -89,6 +104,29 @@ protected:
     void UsePassword(const std::string& typed) {
         pwd.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(typed.data()), typed.size());
         pwd.HasPassword = true;
+    }
+
+    // Decrypts path + ".cry" where a file of the output's name exists, expecting code after
+    // plain bytes were written: the temporary file is wiped, storedName and the existing file
+    // stay as they were, and the folder holds the two files only. duringChunk runs after each
+    // chunk.
+    void ExpectFailedDecryption(const std::string& path, std::int32_t code,
+                                const std::function<void()>& duringChunk = {}) {
+        WriteText(path, "the user's own file");
+        Peek peek{&dir, {}};
+        pwd.ChunkDone = [&] {
+            peek();
+            if (duringChunk)
+                duringChunk();
+        };
+        std::string stored = "before";
+        EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), code);
+        EXPECT_EQ(SizeOf(peek.path), 0) << "the written plain bytes were wiped";
+        std::remove(peek.path.c_str());
+        EXPECT_EQ(stored, "before");
+        EXPECT_EQ(ReadText(path), "the user's own file");
+        const std::string name = FileNamePart(path);
+        EXPECT_EQ(dir.Names(), (Names{name, name + ".cry"}));
     }
 
     // Writes a crypted file made by the reference writer.
@@ -388,23 +426,6 @@ TEST_F(CryptFileTest, WrongPasswordIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
 }
 
-namespace {
-
-// During the first chunk: a second name for the temporary plain file, through which the test
-// sees what became of its content after the engine gave it up.
-struct Peek {
-    const TempDir* dir;
-    std::string path;
-    void operator()() {
-        if (path.empty()) {
-            path = *dir / "peek";
-            ASSERT_EQ(link(TempFileIn(*dir).c_str(), path.c_str()), 0);
-        }
-    }
-};
-
-} // namespace
-
 TEST_F(CryptFileTest, DataDamageOrAWrongPasswordPastTheKeyCheckIsCaughtAndWiped) {
     const std::string path = dir / "data";
     const auto plain = PatternBytes(30000, 2);
@@ -433,18 +454,9 @@ TEST_F(CryptFileTest, DataDamageOrAWrongPasswordPastTheKeyCheckIsCaughtAndWiped)
                           Case{"a wrong password past the key check", good, collision}}) {
         SCOPED_TRACE(c.what);
         WriteBytes(path + ".cry", c.bytes);
-        WriteText(path, "the user's own file");
         UsePassword(c.password);
-        Peek peek{&dir, {}};
-        pwd.ChunkDone = [&peek] { peek(); };
-        std::string stored = "before";
-        EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptWrongPassword);
+        ExpectFailedDecryption(path, CryptWrongPassword);
         EXPECT_EQ(BlocksDone, BlocksTotal) << "the whole file was deciphered";
-        EXPECT_EQ(SizeOf(peek.path), 0) << "the written plain bytes were wiped";
-        std::remove(peek.path.c_str());
-        EXPECT_EQ(stored, "before");
-        EXPECT_EQ(ReadText(path), "the user's own file");
-        EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
     }
 }
 
@@ -463,20 +475,8 @@ TEST_F(CryptFileTest, StopRequestedDuringAChunkEndsWithinOneBlock) {
 
     // Decrypting: the plain bytes written so far are wiped, the existing file stays.
     stop = false;
-    WriteText(path, "the user's own file");
-    Peek peek{&dir, {}};
-    pwd.ChunkDone = [this, &peek] {
-        peek();
-        stop = true;
-    };
-    std::string stored = "before";
-    EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptStopped);
+    ExpectFailedDecryption(path, CryptStopped, [this] { stop = true; });
     EXPECT_EQ(BlocksDone, 1281);
-    EXPECT_EQ(SizeOf(peek.path), 0);
-    std::remove(peek.path.c_str());
-    EXPECT_EQ(stored, "before");
-    EXPECT_EQ(ReadText(path), "the user's own file");
-    EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
 }
 
 TEST_F(CryptFileTest, AFailedWriteAsOnAFullDiskKeepsEveryFile) {
@@ -493,19 +493,8 @@ TEST_F(CryptFileTest, AFailedWriteAsOnAFullDiskKeepsEveryFile) {
     EXPECT_TRUE(SameBytes(ReadBytes(path), plain));
     EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
 
-    WriteText(path, "the user's own file");
-    Peek peek{&dir, {}};
-    pwd.ChunkDone = [&peek] { peek(); };
-    std::string stored = "before";
-    {
-        FileSizeLimit limit(100000);
-        EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptWriteFailed);
-    }
-    EXPECT_EQ(SizeOf(peek.path), 0);
-    std::remove(peek.path.c_str());
-    EXPECT_EQ(stored, "before");
-    EXPECT_EQ(ReadText(path), "the user's own file");
-    EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
+    FileSizeLimit limit(100000);
+    ExpectFailedDecryption(path, CryptWriteFailed);
 }
 
 TEST_F(CryptFileTest, AnInputThatChangesWhileItIsReadIsAReadFailure) {
@@ -525,17 +514,8 @@ TEST_F(CryptFileTest, AnInputThatChangesWhileItIsReadIsAReadFailure) {
     WriteBytes(path, PatternBytes(30000, 5));
     pwd.ChunkDone = nullptr;
     ASSERT_EQ(pwd.EncryptFile(path, MethodDes), CryptOk);
-    std::remove(path.c_str());
-    Peek peek{&dir, {}};
-    pwd.ChunkDone = [&] {
-        peek();
-        ASSERT_EQ(truncate((path + ".cry").c_str(), 15000), 0);
-    };
-    std::string stored = "before";
-    EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptReadFailed);
-    EXPECT_EQ(SizeOf(peek.path), 0);
-    std::remove(peek.path.c_str());
-    EXPECT_EQ(dir.Names(), Names{"data.cry"});
+    ExpectFailedDecryption(path, CryptReadFailed,
+                           [&] { ASSERT_EQ(truncate((path + ".cry").c_str(), 15000), 0); });
 }
 
 TEST_F(CryptFileTest, APlainFileTooLargeForTheFormatIsRefusedBeforeWriting) {
