@@ -209,16 +209,22 @@ int main(int argc, char** argv) {
             double enc = 1e30, dec = 1e30, refEnc = 1e30, refDec = 1e30;
             auto data = plain;
             std::string stored;
+            // As a user runs them: no crypted file of the name exists when a file is
+            // encrypted (the plain file is wiped when one is decrypted), and no plain file
+            // when one is decrypted. Removing the old output, which frees its pages, is not
+            // timed; the engine never has to do it then.
             for (int r = 0; r < repeats; ++r) {
                 refEnc = std::min(refEnc, GcryptSeconds(m, data, false, 1, ok));
+                std::remove((path + ".cry").c_str());
                 enc = std::min(enc,
                                Seconds([&] { return pwd.EncryptFile(path, m.code) == 0; }, 1, ok));
                 refDec = std::min(refDec, GcryptSeconds(m, data, true, 1, ok));
+                std::remove(path.c_str());
                 dec = std::min(
                     dec,
                     Seconds([&] { return pwd.DecryptFile(path + ".cry", stored) == 0; }, 1, ok));
+                ok = ok && SameAsFile(path, plain);
             }
-            ok = ok && SameAsFile(path, plain);
             allOk = allOk && ok;
             const char* mark = ok ? "" : "  FAILED";
             std::printf("%-6s %-8s %12.1f %15.1f %7.2f%s\n", m.name, "encrypt", megabytes / enc,

@@ -201,20 +201,15 @@ private:
     // to the time.
     bool DecipherTripleDes(const std::uint8_t* in, std::uint8_t* out, std::size_t count,
                            Unchainer& unchain) {
-        constexpr std::size_t Size = TripleDesGroup::Size;
-        TripleDesGroup group;
+        constexpr std::size_t Size = TripleDesGroupSize;
         for (std::size_t first = 0; first < count; first += Size) {
             const std::size_t n = std::min(Size, count - first);
-            group.Load(in + 8 * first, n);
-            const std::size_t before = unchain.next;
-            ChecksumFeed feed = unchain.Feed(before, first);
-            for (int step = 0; step < 3; ++step)
-                group.Step(tripleDes_, step, &feed);
+            ChecksumFeed feed = unchain.Feed(unchain.next, first);
+            TripleDesBlocksWithChecksum(tripleDes_, in + 8 * first, out + 8 * first, n, feed);
             unchain.checksum = UpdateCrc(feed.crc, feed.bytes, feed.count);
             for (; unchain.next < first; ++unchain.next)
                 if (!unchain.counter.Next())
                     return false;
-            group.Store(out + 8 * first);
             for (std::size_t i = first; i < first + n; ++i)
                 unchain.Unchain(i);
         }

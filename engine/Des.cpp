@@ -99,16 +99,24 @@ inline std::uint32_t Settled(std::uint32_t v) {
     return v;
 }
 
-// The round function of one round with its pair of round-key words. The eight look-ups are
-// combined as a tree, so that they do not wait for each other.
+// The round function of one round with its pair of round-key words. A block worked on alone
+// waits for every round in turn: its eight look-ups are combined as a tree, so that they do not
+// wait for each other. Blocks worked on together keep the processor busy anyway: there one
+// chain of XORs with the table entries read in place takes fewer instructions.
+template <bool Tree>
 inline std::uint32_t Feistel(std::uint32_t r, std::uint32_t w0, std::uint32_t w1) {
     const std::uint32_t x = RotateRight(r, 4) ^ w0;
     const std::uint32_t y = r ^ w1;
-    const std::uint32_t a = Settled(SP[0][x >> 24] ^ SP[2][(x >> 16) & 0xFF]);
-    const std::uint32_t b = Settled(SP[4][(x >> 8) & 0xFF] ^ SP[6][x & 0xFF]);
-    const std::uint32_t c = Settled(SP[1][y >> 24] ^ SP[3][(y >> 16) & 0xFF]);
-    const std::uint32_t d = Settled(SP[5][(y >> 8) & 0xFF] ^ SP[7][y & 0xFF]);
-    return Settled(a ^ b) ^ Settled(c ^ d);
+    if constexpr (Tree) {
+        const std::uint32_t a = Settled(SP[0][x >> 24] ^ SP[2][(x >> 16) & 0xFF]);
+        const std::uint32_t b = Settled(SP[4][(x >> 8) & 0xFF] ^ SP[6][x & 0xFF]);
+        const std::uint32_t c = Settled(SP[1][y >> 24] ^ SP[3][(y >> 16) & 0xFF]);
+        const std::uint32_t d = Settled(SP[5][(y >> 8) & 0xFF] ^ SP[7][y & 0xFF]);
+        return Settled(a ^ b) ^ Settled(c ^ d);
+    } else {
+        return SP[0][x >> 24] ^ SP[2][(x >> 16) & 0xFF] ^ SP[4][(x >> 8) & 0xFF] ^ SP[6][x & 0xFF] ^
+               SP[1][y >> 24] ^ SP[3][(y >> 16) & 0xFF] ^ SP[5][(y >> 8) & 0xFF] ^ SP[7][y & 0xFF];
+    }
 }
 
 // w = ((a >> shift) ^ b) & mask; b ^= w; a ^= w << shift.
@@ -161,9 +169,9 @@ template <std::size_t... J, typename SideWork = NoSideWork>
                                                  std::uint32_t* r, std::index_sequence<J...>,
                                                  SideWork side = {}) {
     for (int i = 0; i < 32; i += 4) {
-        ((l[J] ^= Feistel(r[J], keys[i], keys[i + 1])), ...);
+        ((l[J] ^= Feistel<sizeof...(J) == 1>(r[J], keys[i], keys[i + 1])), ...);
         side();
-        ((r[J] ^= Feistel(l[J], keys[i + 2], keys[i + 3])), ...);
+        ((r[J] ^= Feistel<sizeof...(J) == 1>(l[J], keys[i + 2], keys[i + 3])), ...);
     }
 }
 
@@ -171,17 +179,17 @@ template <std::size_t... J, typename SideWork = NoSideWork>
 // final permutation, in place. In triple DES the final permutation of one DES step and the
 // initial permutation of the next cancel, leaving only the exchange of the halves between the
 // steps.
-template <std::size_t N>
+template <std::size_t N, typename SideWork = NoSideWork>
 [[gnu::always_inline]] inline void Blocks(const DesSchedule* const* schedules, int steps,
-                                          std::uint64_t* words) {
+                                          std::uint64_t* words, SideWork side = {}) {
     std::uint32_t l[N], r[N];
     for (std::size_t j = 0; j < N; ++j)
         InitialPermutation(words[j], l[j], r[j]);
     for (int step = 0; step < steps; ++step) {
         if (step % 2 == 0)
-            SixteenRounds(schedules[step]->keys, l, r, std::make_index_sequence<N>());
+            SixteenRounds(schedules[step]->keys, l, r, std::make_index_sequence<N>(), side);
         else
-            SixteenRounds(schedules[step]->keys, r, l, std::make_index_sequence<N>());
+            SixteenRounds(schedules[step]->keys, r, l, std::make_index_sequence<N>(), side);
     }
     for (std::size_t j = 0; j < N; ++j)
         words[j] = FinalPermutation(l[j], r[j]);
@@ -294,56 +302,37 @@ void TripleDesBlock(const TripleDesSchedule& schedule, std::uint8_t block[8]) no
     StoreLittle(block, TripleDesBlockWord(schedule, LoadLittle<std::uint64_t>(block)));
 }
 
-TripleDesGroup::~TripleDesGroup() {
-    SecureZero(l_, sizeof l_);
-    SecureZero(r_, sizeof r_);
-}
-
-void TripleDesGroup::Load(const std::uint8_t* in, std::size_t count) noexcept {
-    count_ = count < Size ? count : Size;
-    for (std::size_t j = 0; j < Size; ++j)
-        InitialPermutation(j < count_ ? LoadLittle<std::uint64_t>(in + 8 * j) : 0, l_[j], r_[j]);
-}
-
-void TripleDesGroup::Step(const TripleDesSchedule& schedule, int step,
-                          ChecksumFeed* feed) noexcept {
+void TripleDesBlocksWithChecksum(const TripleDesSchedule& schedule, const std::uint8_t* in,
+                                 std::uint8_t* out, std::size_t count,
+                                 ChecksumFeed& feed) noexcept {
     const DesSchedule* schedules[] = {&schedule.first, &schedule.second, &schedule.third};
-    std::uint32_t l[Size], r[Size];
-    for (std::size_t j = 0; j < Size; ++j) {
-        l[j] = l_[j];
-        r[j] = r_[j];
-    }
-    // Two bytes of the feed per pair of rounds, held in locals so that they stay in registers.
-    std::uint32_t crc = feed ? feed->crc : 0;
-    const std::uint8_t* bytes = feed ? feed->bytes : nullptr;
-    std::size_t left = feed ? feed->count : 0;
+    if (count > TripleDesGroupSize)
+        count = TripleDesGroupSize;
+    std::uint64_t words[TripleDesGroupSize] = {};
+    for (std::size_t j = 0; j < count; ++j)
+        words[j] = LoadLittle<std::uint64_t>(in + 8 * j);
+    // A few bytes of the feed per pair of rounds (24 pairs in all), held in locals so that they
+    // stay in registers.
+    constexpr std::size_t PerPair = (8 * TripleDesGroupSize + 23) / 24;
+    static_assert(24 * PerPair == 8 * TripleDesGroupSize, "a group's worth of bytes is taken");
+    std::uint32_t crc = feed.crc;
+    const std::uint8_t* bytes = feed.bytes;
+    std::size_t left = feed.count;
     auto checksum = [&crc, &bytes, &left] {
-        if (left >= 2) {
-            crc = UpdateCrcByte(crc, bytes[0]);
-            crc = UpdateCrcByte(crc, bytes[1]);
-            bytes += 2;
-            left -= 2;
-        } else if (left == 1) {
-            crc = UpdateCrcByte(crc, *bytes++);
-            left = 0;
+        if (left >= PerPair) {
+            for (std::size_t k = 0; k < PerPair; ++k)
+                crc = UpdateCrcByte(crc, bytes[k]);
+            bytes += PerPair;
+            left -= PerPair;
+        } else {
+            for (; left > 0; --left)
+                crc = UpdateCrcByte(crc, *bytes++);
         }
     };
-    // The middle step works on the exchanged halves, as in Blocks.
-    if (step % 2 == 0)
-        SixteenRounds(schedules[step]->keys, l, r, std::make_index_sequence<Size>(), checksum);
-    else
-        SixteenRounds(schedules[step]->keys, r, l, std::make_index_sequence<Size>(), checksum);
-    if (feed)
-        *feed = {crc, bytes, left};
-    for (std::size_t j = 0; j < Size; ++j) {
-        l_[j] = l[j];
-        r_[j] = r[j];
-    }
-}
-
-void TripleDesGroup::Store(std::uint8_t* out) const noexcept {
-    for (std::size_t j = 0; j < count_; ++j)
-        StoreLittle(out + 8 * j, FinalPermutation(l_[j], r_[j]));
+    Blocks<TripleDesGroupSize>(schedules, 3, words, checksum);
+    feed = {crc, bytes, left};
+    for (std::size_t j = 0; j < count; ++j)
+        StoreLittle(out + 8 * j, words[j]);
 }
 
 void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,

@@ -58,29 +58,13 @@ struct ChecksumFeed {
     std::size_t count = 0;
 };
 
-// Triple DES over a group of up to four independent blocks, one DES step at a time.
-// Load, Step(0), Step(1), Step(2), Store gives what TripleDesBlocks gives.
-//
-// A step can take the checksum of other bytes on the way (the blocks deciphered before, when
-// decrypting a file): the checksum waits on a table look-up per byte, and fed in a byte or two
-// between the rounds it runs while the rounds wait on theirs, instead of adding its own time.
-class TripleDesGroup {
-public:
-    static constexpr std::size_t Size = 4;
-
-    TripleDesGroup() noexcept = default;
-    TripleDesGroup(const TripleDesGroup&) = delete;
-    TripleDesGroup& operator=(const TripleDesGroup&) = delete;
-    ~TripleDesGroup();
-
-    void Load(const std::uint8_t* in, std::size_t count) noexcept; // count <= Size
-    // Consumes up to 16 bytes of feed, when given.
-    void Step(const TripleDesSchedule& schedule, int step, ChecksumFeed* feed = nullptr) noexcept;
-    void Store(std::uint8_t* out) const noexcept;
-
-private:
-    std::uint32_t l_[Size] = {}, r_[Size] = {};
-    std::size_t count_ = 0;
-};
+// Triple DES on up to TripleDesGroupSize blocks, as TripleDesBlocks, taking on the way the
+// checksum of up to one group's worth (48 bytes) of other data, such as the blocks deciphered
+// before when a file is decrypted: the checksum waits on a table look-up per byte, and fed in
+// two bytes between rounds it runs while the rounds wait on theirs, instead of adding its own
+// time. feed is advanced past the bytes taken.
+inline constexpr std::size_t TripleDesGroupSize = 6;
+void TripleDesBlocksWithChecksum(const TripleDesSchedule& schedule, const std::uint8_t* in,
+                                 std::uint8_t* out, std::size_t count, ChecksumFeed& feed) noexcept;
 
 } // namespace qv

@@ -86,29 +86,24 @@ TEST(ManyBlocks, EqualOneBlockAtATimeForEveryCountAndInPlace) {
     }
 }
 
-TEST(ManyBlocks, TripleDesGroupStepsGiveTheBlocksAndTheChecksumOfTheFeed) {
+TEST(ManyBlocks, TripleDesWithChecksumGivesTheBlocksAndTheChecksumOfTheFeed) {
     const auto key = qvtest::PatternBytes(24, 12);
     TripleDesSchedule schedule;
     TripleDesSetKey(schedule, key.data(), true);
     const Bytes other = qvtest::PatternBytes(100, 13);
-    // Feeds shorter than, equal to and longer than what three steps take (48 bytes).
-    for (const std::size_t fed : {0, 1, 31, 32, 33, 48, 100}) {
-        for (const std::size_t count : {1, 3, 4}) {
+    // Feeds shorter than, equal to and longer than what one group takes (48 bytes).
+    for (const std::size_t fed : {0, 1, 31, 47, 48, 49, 100}) {
+        for (const std::size_t count : {std::size_t{1}, std::size_t{4}, TripleDesGroupSize}) {
             SCOPED_TRACE(std::to_string(fed) + " bytes fed, " + std::to_string(count) + " blocks");
             const Bytes input = qvtest::PatternBytes(8 * count, 14);
             Bytes expected(8 * count);
             TripleDesBlocks(schedule, input.data(), expected.data(), count);
 
-            TripleDesGroup group;
-            group.Load(input.data(), count);
+            Bytes out(8 * count + 8, 0xEE); // one block more, which must stay untouched
             ChecksumFeed feed{0x12345678, other.data(), fed};
-            for (int step = 0; step < 3; ++step)
-                group.Step(schedule, step, &feed);
-            Bytes out(8 * TripleDesGroup::Size, 0xEE);
-            group.Store(out.data());
+            TripleDesBlocksWithChecksum(schedule, input.data(), out.data(), count, feed);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()));
-            EXPECT_EQ(Bytes(out.begin() + 8 * count, out.end()),
-                      Bytes(8 * (TripleDesGroup::Size - count), 0xEE));
+            EXPECT_EQ(Bytes(out.end() - 8, out.end()), Bytes(8, 0xEE));
 
             const std::size_t taken = fed - feed.count;
             EXPECT_EQ(taken, std::min<std::size_t>(fed, 48));
