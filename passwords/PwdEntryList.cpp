@@ -91,6 +91,10 @@ std::string_view PwdEntryList::operator[](std::size_t index) const noexcept {
 }
 
 void PwdEntryList::AppendText(SecureBytes& image) const {
+    std::size_t length = image.size();
+    for (const SecureBytes& entry : entries_)
+        length += entry.size() + 2;
+    image.reserve(length);
     for (const SecureBytes& entry : entries_) {
         image.insert(image.end(), entry.begin(), entry.end());
         image.push_back('\r');

@@ -104,10 +104,8 @@ bool TQV_PwdTable::RetrievePassword(const std::string& key) {
         if (!MasterPass.HasPassword)
             return false;
     }
-    if (LoadForChange() != Loaded::Entries) {
-        ClearEntries();
+    if (LoadForChange() != Loaded::Entries)
         return false;
-    }
     const auto found = Entries.Find(key);
     const SecureBytes password = found ? Entries.PasswordOf(*found) : SecureBytes();
     if (password.empty()) {
