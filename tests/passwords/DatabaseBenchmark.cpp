@@ -6,6 +6,8 @@
 #include "PwdTable.h"
 #include "TempDir.h"
 
+#include "GcryptSupport.h"
+
 #include <gcrypt.h>
 
 #include <chrono>
@@ -53,9 +55,7 @@ double ReferenceSeconds(std::size_t bytes, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    gcry_check_version(nullptr);
-    gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-    gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+    qvtest::InitialiseGcrypt();
 
     qvtest::TempDir temp;
     const std::string folder = argc > 1 ? argv[1] : temp.Path();

@@ -1,5 +1,7 @@
 #include "DatabaseOracle.h"
 
+#include "GcryptSupport.h"
+
 #include <gcrypt.h>
 #include <gtest/gtest.h>
 
@@ -33,20 +35,9 @@ std::array<std::uint8_t, 16> Key(const std::string& masterPassword, std::size_t&
     return key;
 }
 
-void SwapWordBytes(std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i + 1 < n; i += 2)
-        std::swap(p[i], p[i + 1]);
-}
-
 void IdeaCbc(const std::array<std::uint8_t, 16>& key, std::vector<std::uint8_t>& data,
              bool encrypt) {
-    static const bool initialised = [] {
-        gcry_check_version(nullptr);
-        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-        return true;
-    }();
-    (void)initialised;
+    qvtest::InitialiseGcrypt();
     std::array<std::uint8_t, 16> theirKey = key;
     SwapWordBytes(theirKey.data(), theirKey.size());
     gcry_cipher_hd_t handle = nullptr;
