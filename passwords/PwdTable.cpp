@@ -82,12 +82,7 @@ void TQV_PwdTable::StorePassword(const std::string& key) {
         answers_.ShowError(StoreRefusedMessage);
         return;
     }
-    if (!MasterPass.HasPassword) {
-        PromptForMasterPassword();
-        if (!MasterPass.HasPassword)
-            return;
-    }
-    if (LoadForChange() == Loaded::Failed)
+    if (!HoldsMasterPassword() || LoadForChange() == Loaded::Failed)
         return;
     // One entry per file: storing again replaces the password.
     if (const auto found = Entries.Find(key))
@@ -99,12 +94,7 @@ void TQV_PwdTable::StorePassword(const std::string& key) {
 bool TQV_PwdTable::RetrievePassword(const std::string& key) {
     if (!MasterPass.Store)
         return false;
-    if (!MasterPass.HasPassword) {
-        PromptForMasterPassword();
-        if (!MasterPass.HasPassword)
-            return false;
-    }
-    if (LoadForChange() != Loaded::Entries)
+    if (!HoldsMasterPassword() || LoadForChange() != Loaded::Entries)
         return false;
     const auto found = Entries.Find(key);
     const SecureBytes password = found ? Entries.PasswordOf(*found) : SecureBytes();
@@ -117,6 +107,12 @@ bool TQV_PwdTable::RetrievePassword(const std::string& key) {
     Entries.Remove(*found);
     WriteAndClear();
     return true;
+}
+
+bool TQV_PwdTable::HoldsMasterPassword() {
+    if (!MasterPass.HasPassword)
+        PromptForMasterPassword();
+    return MasterPass.HasPassword;
 }
 
 TQV_PwdTable::Loaded TQV_PwdTable::LoadForChange() {

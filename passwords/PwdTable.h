@@ -143,6 +143,9 @@ public:
 private:
     enum class Loaded { Entries, NoFile, Failed };
 
+    // Asks for the master password when none is held; true when one is held afterwards.
+    bool HoldsMasterPassword();
+
     // ClearEntries and ReadDatabase(true); a failure other than a missing file wipes the entries
     // and shows the message.
     Loaded LoadForChange();
