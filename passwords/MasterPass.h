@@ -5,11 +5,10 @@
 #include "Pwd.h"
 #include "SecureMemory.h"
 
+#include <cstddef>
 #include <string>
 
 namespace qv {
-
-class TQV_PwdTable;
 
 // The messages of the master-password dialog. The trailing blanks belong to the texts.
 inline constexpr const char* MasterPwdTooShortMessage =

@@ -47,6 +47,8 @@ inline constexpr const char* StoreRefusedMessage =
 // The database file is processed in chunks of this many bytes.
 inline constexpr std::size_t DatabaseChunkSize = 10240;
 
+class TQV_PwdTable;
+
 // How the master-password dialog was closed.
 enum class MasterPwdAnswer {
     Ok,     // Confirm, after SubmitMasterPassword accepted the typed password
