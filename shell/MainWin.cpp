@@ -18,6 +18,7 @@
 #include "ui_MainWin.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
@@ -147,6 +148,8 @@ void TMainWin::Wire() {
     connect(ui.TDES_Button, &QToolButton::clicked, this, &TMainWin::SetTripleDES);
     connect(ui.IDEA_Button, &QToolButton::clicked, this, &TMainWin::SetIDEA);
     connect(ui.PwdExpire_Button, &QAction::triggered, this, &TMainWin::SetPwdExpired);
+    connect(ui.MasterPwdExpire_Button, &QAction::triggered, this, &TMainWin::SetMasterPwdExpired);
+    connect(MasterPwd_Timer, &QTimer::timeout, this, &TMainWin::MasterPwd_TimerTimer);
     connect(ui.Exit1, &QAction::triggered, this, &TMainWin::Exit1Click);
 
     connect(ui.DriveComboBox1, &QComboBox::activated, this, &TMainWin::DriveComboBox1Click);
@@ -191,6 +194,9 @@ void TMainWin::FormCreate() {
     pwd_ = std::make_unique<TQV_Pwd>();
     created("TQV_Pwd");
     pwdTable_ = std::make_unique<TQV_PwdTable>(*pwd_, answers_);
+    pwdTable_->MasterPass.Events = this;
+    // Reading a large database lets the window's messages through after every chunk.
+    pwdTable_->MasterPass.ChunkDone = [] { QCoreApplication::processEvents(); };
     created("TQV_PwdTable");
     prgState_ = std::make_unique<TQV_PrgState>();
     created("TQV_PrgState");
@@ -392,6 +398,30 @@ void TMainWin::SetPwdExpired() {
     pwd_->PasswordExpired = true;
     PwdTimer->stop();
     ui_->PwdExpire_Button->setEnabled(false);
+}
+
+void TMainWin::SetMasterPwdExpired() {
+    pwdTable_->MasterPass.SetExpired();
+}
+
+void TMainWin::MasterPwd_TimerTimer() {
+    pwdTable_->MasterPass.Tick();
+}
+
+void TMainWin::StartMasterPwdTimer() {
+    MasterPwd_Timer->start();
+}
+
+void TMainWin::StopMasterPwdTimer() {
+    MasterPwd_Timer->stop();
+}
+
+void TMainWin::EnableMasterPwdExpireButton(bool enabled) {
+    ui_->MasterPwdExpire_Button->setEnabled(enabled);
+}
+
+void TMainWin::DatabaseSwitchedOff() {
+    prgState_->SavePassword = false;
 }
 
 void TMainWin::UpdateStatus(const std::string& message) {

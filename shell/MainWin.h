@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FileListBox.h"
+#include "MasterPass.h"
 #include "ProgramSettings.h"
 #include "RegistrySettings.h"
 #include "StartupSequence.h"
@@ -36,7 +37,7 @@ class TQV_Pwd;
 class TQV_PwdTable;
 class UserAnswers;
 
-class TMainWin : public QMainWindow, public InterfaceSettings {
+class TMainWin : public QMainWindow, public InterfaceSettings, public MasterPassEvents {
     Q_OBJECT
 
 public:
@@ -100,6 +101,9 @@ public:
     void SetTripleDES();
     void NotifyOfMethodChange();
     void SetPwdExpired();
+    // The master password.
+    void SetMasterPwdExpired();
+    void MasterPwd_TimerTimer();
 
     // The one way to show a message in the status line.
     void UpdateStatus(const std::string& message);
@@ -123,6 +127,12 @@ public:
     void SetBandWidth(int band, std::int32_t width) override;
     std::string BandControl(int band) const override;
     void PutControlInBand(int band, const std::string& name) override;
+
+    // MasterPassEvents: the master password's timer and button, and the database switched off.
+    void StartMasterPwdTimer() override;
+    void StopMasterPwdTimer() override;
+    void EnableMasterPwdExpireButton(bool enabled) override;
+    void DatabaseSwitchedOff() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

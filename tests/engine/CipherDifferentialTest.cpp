@@ -2,6 +2,8 @@
 #include "Des.h"
 #include "Idea.h"
 
+#include "GcryptSupport.h"
+
 #include <gcrypt.h>
 #include <gtest/gtest.h>
 
@@ -10,19 +12,14 @@
 #include <random>
 
 using namespace qv;
+using qvtest::SwapWordBytes;
 
 namespace {
 
 class Gcrypt {
 public:
     Gcrypt(int algo, const std::uint8_t* key, std::size_t keyLength) {
-        static const bool initialised = [] {
-            gcry_check_version(nullptr);
-            gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-            gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-            return true;
-        }();
-        (void)initialised;
+        qvtest::InitialiseGcrypt();
         EXPECT_EQ(gcry_cipher_open(&handle_, algo, GCRY_CIPHER_MODE_ECB, 0), 0u);
         // Weak DES keys are valid keys for the program.
         gcry_cipher_ctl(handle_, GCRYCTL_SET_ALLOW_WEAK_KEY, nullptr, 1);
@@ -41,11 +38,6 @@ public:
 private:
     gcry_cipher_hd_t handle_ = nullptr;
 };
-
-void SwapWordBytes(std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i + 1 < n; i += 2)
-        std::swap(p[i], p[i + 1]);
-}
 
 constexpr int Rounds = 3000;
 

@@ -42,6 +42,16 @@ std::vector<std::string> BandControls(const TMainWin& window) {
     return names;
 }
 
+// Answers the master-password question with "not now" and counts how often it was asked.
+class CountingPrompt : public MasterPasswordPrompt {
+public:
+    int asked = 0;
+    MasterPwdAnswer Ask(TQV_PwdTable&) override {
+        ++asked;
+        return MasterPwdAnswer::Later;
+    }
+};
+
 QColor TextColour(const QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);
 }
@@ -169,6 +179,8 @@ TEST_F(ShellTest, StartUpRunsOnceAndNotAgainAfterAModalDialog) {
     WriteRegistry(WithValue(FirstText(), keys::MasterPass, "Store", "dword:00000001"));
     auto forms = Start();
     TMainWin& win = *forms->MainWin;
+    CountingPrompt prompt;
+    win.PwdTable().Prompt = &prompt;
     EXPECT_FALSE(win.Startup().Ran());
     ShowAndActivate(win);
 
@@ -176,7 +188,7 @@ TEST_F(ShellTest, StartUpRunsOnceAndNotAgainAfterAModalDialog) {
     EXPECT_TRUE(win.Ui().IDEA_Button->isChecked());
     EXPECT_EQ(win.Ui().StatusBar3->PanelText(0).toStdString(), MethodNotice);
     EXPECT_FALSE(win.PrgState().ListsUnread);
-    EXPECT_EQ(win.PwdTable().prompts, 1);
+    EXPECT_EQ(prompt.asked, 1);
 
     win.SetTripleDES();
     win.UpdateStatus("Idle.");
@@ -189,7 +201,7 @@ TEST_F(ShellTest, StartUpRunsOnceAndNotAgainAfterAModalDialog) {
     EXPECT_TRUE(win.Ui().TDES_Button->isChecked());
     EXPECT_EQ(win.Settings().Method, MethodTripleDes);
     EXPECT_EQ(win.Ui().StatusBar3->PanelText(0), "Idle.");
-    EXPECT_EQ(win.PwdTable().prompts, 1);
+    EXPECT_EQ(prompt.asked, 1);
 }
 
 TEST_F(ShellTest, SettingsWrittenAtTheEndAreReadAtTheNextStart) {
@@ -471,4 +483,31 @@ TEST_F(ShellTest, TheHelpKeyOpensTheMainWindowsTopic) {
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(answers.shown.size(), 1u);
+}
+
+TEST_F(ShellTest, TheMasterPasswordsTimerAndButtonBelongToTheWindow) {
+    auto forms = Start();
+    TMainWin& win = *forms->MainWin;
+    TQV_MasterPass& master = win.PwdTable().MasterPass;
+    master.Expires = true;
+    master.ExpireMinutes = 1;
+    master.Accept();
+    EXPECT_TRUE(win.MasterPwd_Timer->isActive());
+    EXPECT_TRUE(win.Ui().MasterPwdExpire_Button->isEnabled());
+    for (int tick = 0; tick < 59; ++tick)
+        win.MasterPwd_TimerTimer();
+    EXPECT_FALSE(master.PasswordExpired);
+    win.MasterPwd_TimerTimer();
+    EXPECT_TRUE(master.PasswordExpired);
+    EXPECT_FALSE(win.MasterPwd_Timer->isActive());
+    EXPECT_FALSE(win.Ui().MasterPwdExpire_Button->isEnabled());
+
+    master.Accept();
+    win.Ui().MasterPwdExpire_Button->trigger();
+    EXPECT_TRUE(master.PasswordExpired);
+    EXPECT_FALSE(win.Ui().MasterPwdExpire_Button->isEnabled());
+
+    win.PrgState().SavePassword = true;
+    win.DatabaseSwitchedOff();
+    EXPECT_FALSE(win.PrgState().SavePassword);
 }
