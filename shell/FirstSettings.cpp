@@ -52,7 +52,7 @@ RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browse
     reg.AddKey(keys::CoolBands);
     const Band bands[] = {{"StatusBar2", 405, true},
                           {"StatusBar1", 172, true},
-                          {"StatusBar3", 560, true},
+                          {"StatusBar3", 620, true},
                           {"Method_Panel", 200, false}};
     for (int b = 0; b < 4; ++b) {
         const std::string key = std::string(keys::CoolBands) + "\\" + std::to_string(b + 1);

@@ -3,9 +3,30 @@
 // once as each user who uses the program.
 #include "FirstSettings.h"
 
+#include "Paths.h"
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+namespace {
+
+// The installed data folder: beside the folder of this program, as the installation lays it
+// out.
+std::string DataFolder(const char* argv0) {
+    char* self = realpath("/proc/self/exe", nullptr);
+    if (!self)
+        self = realpath(argv0, nullptr);
+    std::string folder = self ? qv::DirectoryPart(self) : std::string(".");
+    std::free(self);
+    char* data = realpath(qv::JoinPath(folder, QV_DATA_FROM_BIN).c_str(), nullptr);
+    std::string result = data ? data : qv::JoinPath(folder, QV_DATA_FROM_BIN);
+    std::free(data);
+    return result;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     std::string path = qv::RegistryFile::DefaultPath();
@@ -28,7 +49,7 @@ int main(int argc, char** argv) {
     std::string browser = qv::FindOnPath("xdg-open");
     if (browser.empty())
         browser = "/usr/bin/xdg-open";
-    qv::RegistryFile registry = qv::FirstRegistry(QV_DATA_DIR, browser + " %1");
+    qv::RegistryFile registry = qv::FirstRegistry(DataFolder(argv[0]), browser + " %1");
     registry.SetPath(path);
 
     std::string error;
