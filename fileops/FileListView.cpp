@@ -70,31 +70,24 @@ QAbstractItemView* FileListView::CurrentView() const {
 }
 
 void FileListView::SetStyle(ViewStyle style) {
+    struct Look {
+        QListView::ViewMode mode;
+        QListView::Flow flow;
+        int iconSize;
+        bool wordWrap;
+    };
     style_ = style;
-    switch (style) {
-    case ViewStyle::LargeIcons:
-        icons_->setViewMode(QListView::IconMode);
-        icons_->setFlow(QListView::LeftToRight);
+    if (style != ViewStyle::Details) {
+        const Look look = style == ViewStyle::LargeIcons
+                              ? Look{QListView::IconMode, QListView::LeftToRight, 32, true}
+                          : style == ViewStyle::SmallIcons
+                              ? Look{QListView::ListMode, QListView::LeftToRight, 16, false}
+                              : Look{QListView::ListMode, QListView::TopToBottom, 16, false};
+        icons_->setViewMode(look.mode);
+        icons_->setFlow(look.flow);
         icons_->setWrapping(true);
-        icons_->setIconSize(QSize(32, 32));
-        icons_->setWordWrap(true);
-        break;
-    case ViewStyle::SmallIcons:
-        icons_->setViewMode(QListView::ListMode);
-        icons_->setFlow(QListView::LeftToRight);
-        icons_->setWrapping(true);
-        icons_->setIconSize(QSize(16, 16));
-        icons_->setWordWrap(false);
-        break;
-    case ViewStyle::List:
-        icons_->setViewMode(QListView::ListMode);
-        icons_->setFlow(QListView::TopToBottom);
-        icons_->setWrapping(true);
-        icons_->setIconSize(QSize(16, 16));
-        icons_->setWordWrap(false);
-        break;
-    case ViewStyle::Details:
-        break;
+        icons_->setIconSize(QSize(look.iconSize, look.iconSize));
+        icons_->setWordWrap(look.wordWrap);
     }
     // The same style again keeps the arrangement; the item view recomputes it when shown.
     QWidget* shown = CurrentView();

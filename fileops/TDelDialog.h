@@ -1,27 +1,16 @@
 // The delete confirmation: Delete, Delete all, Cancel, Cancel all.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TDelDialog;
-}
+#include "FormDialog.h"
+#include "ui_TDelDialog.h"
 
 namespace qv {
 
-class TDelDialog : public QDialog {
+class TDelDialog : public FormDialog<Ui::TDelDialog> {
     Q_OBJECT
 
 public:
-    explicit TDelDialog(QWidget* parent = nullptr);
-    ~TDelDialog() override;
-
-    Ui::TDelDialog& Ui() const { return *ui_; }
-
-private:
-    std::unique_ptr<Ui::TDelDialog> ui_;
+    explicit TDelDialog(QWidget* parent = nullptr) : FormDialog(parent, Frame::NoButtons) {}
 };
 
 } // namespace qv

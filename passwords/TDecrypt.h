@@ -1,27 +1,16 @@
 // The password dialog before a crypted file is decrypted.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TDecrypt;
-}
+#include "FormDialog.h"
+#include "ui_TDecrypt.h"
 
 namespace qv {
 
-class TDecrypt : public QDialog {
+class TDecrypt : public FormDialog<Ui::TDecrypt> {
     Q_OBJECT
 
 public:
-    explicit TDecrypt(QWidget* parent = nullptr);
-    ~TDecrypt() override;
-
-    Ui::TDecrypt& Ui() const { return *ui_; }
-
-private:
-    std::unique_ptr<Ui::TDecrypt> ui_;
+    explicit TDecrypt(QWidget* parent = nullptr) : FormDialog(parent, Frame::NoButtons) {}
 };
 
 } // namespace qv

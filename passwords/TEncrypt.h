@@ -1,27 +1,16 @@
 // The password dialog before a file is encrypted.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TEncrypt;
-}
+#include "FormDialog.h"
+#include "ui_TEncrypt.h"
 
 namespace qv {
 
-class TEncrypt : public QDialog {
+class TEncrypt : public FormDialog<Ui::TEncrypt> {
     Q_OBJECT
 
 public:
-    explicit TEncrypt(QWidget* parent = nullptr);
-    ~TEncrypt() override;
-
-    Ui::TEncrypt& Ui() const { return *ui_; }
-
-private:
-    std::unique_ptr<Ui::TEncrypt> ui_;
+    explicit TEncrypt(QWidget* parent = nullptr) : FormDialog(parent, Frame::NoButtons) {}
 };
 
 } // namespace qv

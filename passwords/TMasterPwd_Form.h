@@ -1,27 +1,16 @@
 // The master-password dialog.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TMasterPwd_Form;
-}
+#include "FormDialog.h"
+#include "ui_TMasterPwd_Form.h"
 
 namespace qv {
 
-class TMasterPwd_Form : public QDialog {
+class TMasterPwd_Form : public FormDialog<Ui::TMasterPwd_Form> {
     Q_OBJECT
 
 public:
-    explicit TMasterPwd_Form(QWidget* parent = nullptr);
-    ~TMasterPwd_Form() override;
-
-    Ui::TMasterPwd_Form& Ui() const { return *ui_; }
-
-private:
-    std::unique_ptr<Ui::TMasterPwd_Form> ui_;
+    explicit TMasterPwd_Form(QWidget* parent = nullptr) : FormDialog(parent, Frame::NoButtons) {}
 };
 
 } // namespace qv

@@ -344,19 +344,21 @@ void TMainWin::HighlightList(bool plainList) {
 }
 
 void TMainWin::Source_ListViewEnter() {
-    HighlightList(true);
-    ui_->Encrypt_Button->setEnabled(true);
-    ui_->Encrypt_MenuItem->setEnabled(true);
-    ui_->Decrypt_Button->setEnabled(false);
-    ui_->Decrypt_MenuItem->setEnabled(false);
+    ListEntered(true);
 }
 
 void TMainWin::Crypted_ListViewEnter() {
-    HighlightList(false);
-    ui_->Decrypt_Button->setEnabled(true);
-    ui_->Decrypt_MenuItem->setEnabled(true);
-    ui_->Encrypt_Button->setEnabled(false);
-    ui_->Encrypt_MenuItem->setEnabled(false);
+    ListEntered(false);
+}
+
+// The list with the focus is highlighted and chooses the command: encrypting from the plain
+// list, decrypting from the crypted list.
+void TMainWin::ListEntered(bool plainList) {
+    HighlightList(plainList);
+    ui_->Encrypt_Button->setEnabled(plainList);
+    ui_->Encrypt_MenuItem->setEnabled(plainList);
+    ui_->Decrypt_Button->setEnabled(!plainList);
+    ui_->Decrypt_MenuItem->setEnabled(!plainList);
 }
 
 void TMainWin::ShowMethod(std::int32_t method) {
@@ -470,19 +472,22 @@ std::int32_t TMainWin::WindowHeight() const {
     return height();
 }
 
-// A size from the settings is kept within the screen, so the window can always be reached.
 void TMainWin::SetWindowWidth(std::int32_t width) {
-    int most = width;
-    if (const QScreen* display = screen())
-        most = display->availableGeometry().width();
-    resize(std::clamp(width, std::min(minimumSizeHint().width(), most), most), height());
+    resize(FitOnScreen(QSize(width, height())));
 }
 
 void TMainWin::SetWindowHeight(std::int32_t height) {
-    int most = height;
-    if (const QScreen* display = screen())
-        most = display->availableGeometry().height();
-    resize(width(), std::clamp(height, std::min(minimumSizeHint().height(), most), most));
+    resize(FitOnScreen(QSize(width(), height)));
+}
+
+// A size from the settings is kept within the screen, so that the whole window can be reached,
+// and no smaller than the window's least size.
+QSize TMainWin::FitOnScreen(QSize size) const {
+    const QSize least = minimumSizeHint();
+    const QScreen* display = screen();
+    const QSize most = display ? display->availableGeometry().size() : size;
+    return {std::clamp(size.width(), std::min(least.width(), most.width()), most.width()),
+            std::clamp(size.height(), std::min(least.height(), most.height()), most.height())};
 }
 
 std::int32_t TMainWin::ColumnWidth(List list, int column) const {

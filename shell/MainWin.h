@@ -148,6 +148,8 @@ private:
     void SelectMethod(std::int32_t method);
     void ShowMethod(std::int32_t method);
     void HighlightList(bool plainList);
+    void ListEntered(bool plainList);
+    QSize FitOnScreen(QSize size) const;
     QWidget* BandControlNamed(const std::string& name) const;
     QList<QWidget*> BandControls() const;
     SettingsHolders Holders();

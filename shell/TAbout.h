@@ -1,27 +1,16 @@
 // The about box.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TAbout;
-}
+#include "FormDialog.h"
+#include "ui_TAbout.h"
 
 namespace qv {
 
-class TAbout : public QDialog {
+class TAbout : public FormDialog<Ui::TAbout> {
     Q_OBJECT
 
 public:
-    explicit TAbout(QWidget* parent = nullptr);
-    ~TAbout() override;
-
-    Ui::TAbout& Ui() const { return *ui_; }
-
-private:
-    std::unique_ptr<Ui::TAbout> ui_;
+    explicit TAbout(QWidget* parent = nullptr) : FormDialog(parent, Frame::CloseBox) {}
 };
 
 } // namespace qv

@@ -2,20 +2,15 @@
 
 #include "Drives.h"
 #include "WindowFrame.h"
-#include "ui_TComboChange.h"
 
 #include <QCloseEvent>
 
 namespace qv {
 
 TComboChange::TComboChange(const DriveCheck& drives, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::TComboChange>()), drives_(drives) {
-    ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    connect(ui_->Ok_Button, &QPushButton::clicked, this, &TComboChange::Ok_ButtonClick);
+    : FormDialog(parent), drives_(drives) {
+    connect(Ui().Ok_Button, &QPushButton::clicked, this, &TComboChange::Ok_ButtonClick);
 }
-
-TComboChange::~TComboChange() = default;
 
 void TComboChange::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -23,7 +18,7 @@ void TComboChange::showEvent(QShowEvent* event) {
 }
 
 void TComboChange::FormActivate() {
-    Ui::TComboChange& ui = *ui_;
+    Ui::TComboChange& ui = Ui();
     ui.DriveComboBox1->Refresh();
     ui.DriveComboBox1->setCurrentIndex(0);
 
@@ -59,7 +54,7 @@ void TComboChange::Ok_ButtonClick() {
 }
 
 QString TComboChange::ChosenDrive() const {
-    return ui_->DriveComboBox1->CurrentDrive();
+    return Ui().DriveComboBox1->CurrentDrive();
 }
 
 void TComboChange::reject() {

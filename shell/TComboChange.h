@@ -2,26 +2,18 @@
 // button and no close box, and OK does nothing while the chosen drive is still not ready.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TComboChange;
-}
+#include "FormDialog.h"
+#include "ui_TComboChange.h"
 
 namespace qv {
 
 class DriveCheck;
 
-class TComboChange : public QDialog {
+class TComboChange : public FormDialog<Ui::TComboChange> {
     Q_OBJECT
 
 public:
     explicit TComboChange(const DriveCheck& drives, QWidget* parent = nullptr);
-    ~TComboChange() override;
-
-    Ui::TComboChange& Ui() const { return *ui_; }
 
     // Lays the dialog out around its texts and chooses the first drive of the list.
     void FormActivate();
@@ -38,7 +30,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    std::unique_ptr<Ui::TComboChange> ui_;
     const DriveCheck& drives_;
 };
 

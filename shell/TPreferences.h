@@ -2,27 +2,16 @@
 // of crypted names and the tip of the day.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TPreferences;
-}
+#include "FormDialog.h"
+#include "ui_TPreferences.h"
 
 namespace qv {
 
-class TPreferences : public QDialog {
+class TPreferences : public FormDialog<Ui::TPreferences> {
     Q_OBJECT
 
 public:
-    explicit TPreferences(QWidget* parent = nullptr);
-    ~TPreferences() override;
-
-    Ui::TPreferences& Ui() const { return *ui_; }
-
-private:
-    std::unique_ptr<Ui::TPreferences> ui_;
+    explicit TPreferences(QWidget* parent = nullptr) : FormDialog(parent, Frame::NoButtons) {}
 };
 
 } // namespace qv

@@ -1,27 +1,16 @@
 // The tip of the day.
 #pragma once
 
-#include <QDialog>
-
-#include <memory>
-
-namespace Ui {
-class TTIP_Form;
-}
+#include "FormDialog.h"
+#include "ui_TTIP_Form.h"
 
 namespace qv {
 
-class TTIP_Form : public QDialog {
+class TTIP_Form : public FormDialog<Ui::TTIP_Form> {
     Q_OBJECT
 
 public:
-    explicit TTIP_Form(QWidget* parent = nullptr);
-    ~TTIP_Form() override;
-
-    Ui::TTIP_Form& Ui() const { return *ui_; }
-
-private:
-    std::unique_ptr<Ui::TTIP_Form> ui_;
+    explicit TTIP_Form(QWidget* parent = nullptr) : FormDialog(parent, Frame::NoButtons) {}
 };
 
 } // namespace qv
