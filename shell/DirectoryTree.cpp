@@ -126,8 +126,9 @@ bool DirectoryTree::SetDirectory(const QString& path, QString* reason) {
     directory_ = folder;
     filter_->SetShown(folder);
     revealing_ = true;
+    // A folder outside the drive shown is shown from the root.
     if (!Within(folder, Drive()))
-        SetDrive(folder);
+        SetDrive("/");
     ShowCurrent();
     if (changed)
         emit DirectoryChanged(directory_);

@@ -51,7 +51,7 @@ public:
     virtual void SetBandBreak(int band, bool startsRow) = 0;
     virtual std::int32_t BandWidth(int band) const = 0;
     virtual void SetBandWidth(int band, std::int32_t width) = 0;
-    // The name of the control the band holds, "" for none.
+    // The name saved for the band: the control it holds, "" for none.
     virtual std::string BandControl(int band) const = 0;
     // Moves the named control into the band (it leaves the band it was in); a name that
     // matches no band control leaves the band without a control.
