@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "PasswordInput.h"
 #include "Paths.h"
+#include "ProcessGuard.h"
 #include "Progress.h"
 #include "Pwd.h"
 #include "Signals.h"
@@ -11,7 +12,6 @@
 
 #include <cstdio>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -439,9 +439,8 @@ int Stopped(int signal) {
 } // namespace
 
 int RunCli(int argc, char** argv) {
-    // A core dump would hold the password.
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
+    // A core dump, or another process of the user looking in, would find the password.
+    DisableCoreDumps();
 
     Options o;
     std::string error;

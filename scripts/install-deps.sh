@@ -2,6 +2,7 @@
 # Installs the Debian packages Quorvane needs, when they are missing.
 #   install-deps.sh build   what building and testing need
 #   install-deps.sh run     what building, installing and running the desktop program need
+#   install-deps.sh screenshot   what the screenshot script needs
 set -euo pipefail
 
 build_packages=(
@@ -9,6 +10,9 @@ build_packages=(
     libgtest-dev libgmock-dev libgcrypt20-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev
     shared-mime-info
+)
+screenshot_packages=(
+    xvfb xauth x11-utils imagemagick fonts-noto-cjk
 )
 run_packages=(
     "${build_packages[@]}"
@@ -19,7 +23,8 @@ run_packages=(
 case "${1:-build}" in
     build) wanted=("${build_packages[@]}") ;;
     run) wanted=("${run_packages[@]}") ;;
-    *) echo "usage: $0 [build|run]" >&2; exit 2 ;;
+    screenshot) wanted=("${screenshot_packages[@]}") ;;
+    *) echo "usage: $0 [build|run|screenshot]" >&2; exit 2 ;;
 esac
 
 missing=()

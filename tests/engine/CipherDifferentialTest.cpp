@@ -1,7 +1,8 @@
 // Our DES, triple DES and IDEA against libgcrypt's, over many random keys and blocks.
 #include "Des.h"
 #include "Idea.h"
-#include "ReferenceCrypt.h"
+
+#include "GcryptSupport.h"
 
 #include <gcrypt.h>
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <random>
 
 using namespace qv;
+using qvtest::SwapWordBytes;
 
 namespace {
 
@@ -36,11 +38,6 @@ public:
 private:
     gcry_cipher_hd_t handle_ = nullptr;
 };
-
-void SwapWordBytes(std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i + 1 < n; i += 2)
-        std::swap(p[i], p[i + 1]);
-}
 
 constexpr int Rounds = 3000;
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Crc.h"
+#include "GcryptSupport.h"
 #include "KeyExpand.h"
 
 #include <gcrypt.h>
@@ -25,21 +26,6 @@ struct ReferenceFile {
     int nameLength = -1; // -1: the name's length when it is at most 12, else 0
     std::optional<std::int64_t> plainSizeField{}; // default: the real size
 };
-
-inline void InitialiseGcrypt() {
-    static const bool done = [] {
-        gcry_check_version(nullptr);
-        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-        return true;
-    }();
-    (void)done;
-}
-
-inline void SwapWordBytes(std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i + 1 < n; i += 2)
-        std::swap(p[i], p[i + 1]);
-}
 
 // The key of a magic's method from a typed password.
 inline std::vector<std::uint8_t> ReferenceKey(char fourth, const std::string& password) {

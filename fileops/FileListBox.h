@@ -1,0 +1,32 @@
+// The files, or the subdirectories, of one directory, sorted by name: the content of the hidden
+// list boxes that follow the directory tree.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class TQV_FileListBox {
+public:
+    enum class Kind {
+        Files,       // every regular file, hidden ones too; no directories
+        Directories, // every subdirectory except "." and ".."
+    };
+
+    explicit TQV_FileListBox(Kind kind) : kind_(kind) {}
+
+    // Reads the directory again. False, with the items emptied and a reason, when it cannot
+    // be read.
+    bool Read(const std::string& directory, std::string* error = nullptr);
+
+    const std::vector<std::string>& Items() const { return items_; }
+    const std::string& Directory() const { return directory_; }
+
+private:
+    Kind kind_;
+    std::string directory_;
+    std::vector<std::string> items_;
+};
+
+} // namespace qv

@@ -1,0 +1,171 @@
+#include "FileListView.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QListView>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace qv {
+
+namespace {
+
+// The size column reads right-aligned, like the numbers it holds.
+constexpr int SizeColumn = 1;
+
+void SetUpView(QAbstractItemView* view) {
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setDragEnabled(true);
+    view->setDragDropMode(QAbstractItemView::DragDrop);
+    view->setDefaultDropAction(Qt::MoveAction);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+} // namespace
+
+FileListView::FileListView(QWidget* parent)
+    : QStackedWidget(parent), model_(new QStandardItemModel(this)), details_(new QTreeView(this)),
+      icons_(new QListView(this)) {
+    details_->setModel(model_);
+    details_->setRootIsDecorated(false);
+    details_->setItemsExpandable(false);
+    details_->setUniformRowHeights(true);
+    details_->setAllColumnsShowFocus(true);
+    details_->header()->setStretchLastSection(false);
+    details_->header()->setSectionsMovable(false);
+    details_->header()->setSectionsClickable(true);
+    SetUpView(details_);
+
+    icons_->setModel(model_);
+    icons_->setSelectionModel(details_->selectionModel());
+    icons_->setResizeMode(QListView::Adjust);
+    icons_->setMovement(QListView::Static);
+    SetUpView(icons_);
+
+    addWidget(details_);
+    addWidget(icons_);
+    setCurrentWidget(details_);
+    setFocusProxy(details_);
+
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(details_), static_cast<QAbstractItemView*>(icons_)}) {
+        view->installEventFilter(this);
+        connect(view, &QAbstractItemView::doubleClicked, this, &FileListView::DoubleClicked);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            emit ContextMenuRequested(view->viewport()->mapToGlobal(pos));
+        });
+    }
+}
+
+QItemSelectionModel* FileListView::Selection() const {
+    return details_->selectionModel();
+}
+
+QAbstractItemView* FileListView::CurrentView() const {
+    return style_ == ViewStyle::Details ? static_cast<QAbstractItemView*>(details_) : icons_;
+}
+
+void FileListView::SetStyle(ViewStyle style) {
+    struct Look {
+        QListView::ViewMode mode;
+        QListView::Flow flow;
+        int iconSize;
+        bool wordWrap;
+    };
+    style_ = style;
+    if (style != ViewStyle::Details) {
+        const Look look = style == ViewStyle::LargeIcons
+                              ? Look{QListView::IconMode, QListView::LeftToRight, 32, true}
+                          : style == ViewStyle::SmallIcons
+                              ? Look{QListView::ListMode, QListView::LeftToRight, 16, false}
+                              : Look{QListView::ListMode, QListView::TopToBottom, 16, false};
+        icons_->setViewMode(look.mode);
+        icons_->setFlow(look.flow);
+        icons_->setWrapping(true);
+        icons_->setIconSize(QSize(look.iconSize, look.iconSize));
+        icons_->setWordWrap(look.wordWrap);
+    }
+    // The same style again keeps the arrangement; the item view recomputes it when shown.
+    QWidget* shown = CurrentView();
+    const bool hadFocus = currentWidget() && currentWidget()->hasFocus();
+    setCurrentWidget(shown);
+    setFocusProxy(shown);
+    if (hadFocus)
+        shown->setFocus();
+}
+
+QStringList FileListView::Columns() const {
+    QStringList captions;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        captions << model_->headerData(c, Qt::Horizontal).toString();
+    return captions;
+}
+
+void FileListView::SetColumns(const QStringList& captions) {
+    model_->setColumnCount(static_cast<int>(captions.size()));
+    model_->setHorizontalHeaderLabels(captions);
+    ApplyColumnAlignment();
+}
+
+void FileListView::ApplyColumnAlignment() {
+    if (model_->columnCount() > SizeColumn)
+        model_->setHeaderData(SizeColumn, Qt::Horizontal,
+                              QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter),
+                              Qt::TextAlignmentRole);
+}
+
+int FileListView::ColumnCount() const {
+    return model_->columnCount();
+}
+
+int FileListView::ColumnWidth(int column) const {
+    return details_->header()->sectionSize(column);
+}
+
+void FileListView::SetColumnWidth(int column, int width) {
+    if (column < 0 || column >= model_->columnCount())
+        return;
+    // A width below the header's least (from a damaged setting) would hide the column for good.
+    details_->header()->resizeSection(column,
+                                      std::max(width, details_->header()->minimumSectionSize()));
+}
+
+QString FileListView::ColumnWidthsText() const {
+    QStringList widths;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        widths << QString::number(ColumnWidth(c));
+    return widths.join(',');
+}
+
+void FileListView::SetColumnWidthsText(const QString& widths) {
+    const QStringList parts = widths.split(',', Qt::SkipEmptyParts);
+    for (int c = 0; c < parts.size(); ++c) {
+        bool ok = false;
+        const int width = parts[c].trimmed().toInt(&ok);
+        if (ok)
+            SetColumnWidth(c, width);
+    }
+}
+
+std::vector<std::string> FileListView::SelectedCaptions() const {
+    QModelIndexList rows = details_->selectionModel()->selectedRows(0);
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<std::string> captions;
+    captions.reserve(static_cast<std::size_t>(rows.size()));
+    for (const QModelIndex& index : rows)
+        captions.push_back(index.data(Qt::DisplayRole).toString().toStdString());
+    return captions;
+}
+
+bool FileListView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && (watched == details_ || watched == icons_))
+        emit Entered();
+    return QStackedWidget::eventFilter(watched, event);
+}
+
+} // namespace qv

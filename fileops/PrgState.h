@@ -1,0 +1,50 @@
+// The program state: activity flags and the table of crypted files open in their applications.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace qv {
+
+constexpr int MaxOpenFiles = 20;
+
+// One decrypted file handed to its application.
+struct OpenFileInfoR {
+    bool Used = false;    // the slot holds an open file
+    pid_t Process = 0;    // the process started for the file
+    bool Running = false; // the process was still running at the last look
+    std::string FileName; // full path of the decrypted plain file
+};
+
+struct OpFilesR {
+    std::array<OpenFileInfoR, MaxOpenFiles> Slots{};
+    std::int32_t Count = 0; // slots in use
+};
+
+// Bits of BusyFlags: long work in progress.
+enum BusyFlag : std::uint8_t {
+    EncryptingFile = 1,
+    DecryptingFile = 2,
+    ProcessingTree = 4,
+    DeletingFiles = 8,
+};
+
+class TQV_PrgState {
+public:
+    TQV_PrgState() = default;
+    TQV_PrgState(const TQV_PrgState&) = delete;
+    TQV_PrgState& operator=(const TQV_PrgState&) = delete;
+
+    bool AbortRequested = false; // the user asked to stop the running work
+    OpFilesR OpFiles;
+    std::uint8_t BusyFlags = 0;
+    bool ListsUnread = true;   // the file lists have not been read since start-up
+    bool SavePassword = false; // store each encryption password in the database
+    bool ListsRaised = false;  // the progress bars are shown
+    bool TargetExisted = false;
+    bool ListDetails = true; // list entries carry icons and details
+};
+
+} // namespace qv

@@ -1,0 +1,126 @@
+#include "FirstSettings.h"
+
+#include "FileSystem.h"
+#include "Paths.h"
+#include "RegistrySettings.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <unistd.h>
+
+namespace qv {
+
+namespace {
+
+struct Band {
+    const char* control;
+    int width;
+    bool startsRow;
+};
+
+} // namespace
+
+RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browserCommand) {
+    RegistryFile reg;
+    reg.AddKey("\\crypt file");
+    reg.SetText("\\crypt file", "", "Quorvane crypted file");
+    reg.AddKey(keys::DefaultIcon);
+    reg.SetText(keys::DefaultIcon, "", JoinPath(dataDir, "crypted-file.png"));
+    reg.AddKey("\\crypt file\\Settings");
+
+    reg.AddKey(keys::MainWin);
+    reg.SetInteger(keys::MainWin, "Width", 800);
+    reg.SetInteger(keys::MainWin, "Height", 580);
+
+    reg.AddKey(keys::ListView);
+    const std::string source = std::string(keys::ListView) + "\\Source";
+    const std::string crypted = std::string(keys::ListView) + "\\Crypted";
+    reg.AddKey(source);
+    reg.AddKey(crypted);
+    for (const std::string& list : {source, crypted}) {
+        reg.SetInteger(list, "Name", 170);
+        reg.SetInteger(list, "Size", 80);
+        reg.SetInteger(list, "Date", 140);
+        reg.SetInteger(list, "Attributes", 50);
+    }
+    reg.SetInteger(source, "FileType", 140);
+    reg.SetInteger(crypted, "EncryptedBy", 80);
+
+    reg.AddKey(keys::CoolBands);
+    const Band bands[] = {{"StatusBar2", 405, true},
+                          {"StatusBar1", 172, true},
+                          {"StatusBar3", 620, true},
+                          {"Method_Panel", 200, false}};
+    for (int b = 0; b < 4; ++b) {
+        const std::string key = std::string(keys::CoolBands) + "\\" + std::to_string(b + 1);
+        reg.AddKey(key);
+        reg.SetInteger(key, "Break", bands[b].startsRow ? 1 : 0);
+        reg.SetInteger(key, "Width", static_cast<std::uint32_t>(bands[b].width));
+        reg.SetText(key, "Control", bands[b].control);
+    }
+
+    reg.AddKey(keys::Options);
+    reg.SetInteger(keys::Options, "OnePassword", 0);
+    reg.SetInteger(keys::Options, "Expire", 10);
+    reg.SetInteger(keys::Options, "OnePerList", 0);
+    reg.SetInteger(keys::Options, "ShowCry", 1);
+    reg.SetInteger(keys::Options, "ShowTIP", 1);
+    reg.SetInteger(keys::Options, "Method", 1);
+
+    reg.AddKey(keys::MasterPass);
+    reg.SetInteger(keys::MasterPass, "Store", 0);
+    reg.SetText(keys::MasterPass, "Dir", "");
+    reg.SetInteger(keys::MasterPass, "Expires", 1);
+    reg.SetInteger(keys::MasterPass, "ExpTime", 10);
+
+    reg.AddKey("\\HTTP");
+    reg.AddKey("\\HTTP\\shell");
+    reg.AddKey("\\HTTP\\shell\\open");
+    reg.AddKey(keys::BrowserCommand);
+    reg.SetText(keys::BrowserCommand, "", browserCommand);
+    return reg;
+}
+
+std::string FindOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path && *path ? path : "/usr/local/bin:/usr/bin:/bin");
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        const std::string candidate = JoinPath(folder.empty() ? "." : folder, program);
+        if (IsRegularFile(candidate) && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+FirstWriteResult WriteFirstRegistry(const RegistryFile& registry, std::string* error) {
+    const std::string& target = registry.Path();
+    auto fail = [&](int err) {
+        if (error)
+            *error = "cannot write " + target + ": " + std::strerror(err);
+        return FirstWriteResult::Failed;
+    };
+    if (PathExists(target))
+        return FirstWriteResult::AlreadyThere;
+    const std::string folder = DirectoryPart(target);
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::create_directories(folder, ec) && ec)
+        return fail(ec.value());
+
+    AtomicFile file(target);
+    if (const int err = file.Open(0600); err != 0)
+        return fail(err);
+    const std::string text = registry.Serialize();
+    if (!file.Write(text.data(), text.size()))
+        return fail(errno ? errno : EIO);
+    if (const int err = file.Commit(/*replace=*/false); err != 0) {
+        file.Discard();
+        return err == EEXIST ? FirstWriteResult::AlreadyThere : fail(err);
+    }
+    return FirstWriteResult::Written;
+}
+
+} // namespace qv

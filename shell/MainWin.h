@@ -1,0 +1,174 @@
+// The main window: directory tree and drive box on the left, the plain and the crypted file list
+// on the right, tool bar and menus above, the status bands below. It creates the process-wide
+// objects and loads the settings when it is created, runs the start-up steps once when it is
+// first shown, and writes the settings back and frees the objects when it is destroyed.
+#pragma once
+
+#include "FileListBox.h"
+#include "MasterPass.h"
+#include "ProgramSettings.h"
+#include "RegistrySettings.h"
+#include "StartupSequence.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QMenu;
+class QTimer;
+class QToolButton;
+
+namespace Ui {
+class TMainWin;
+}
+
+namespace qv {
+
+class DriveCheck;
+class FileListView;
+class Forms;
+class HelpViewer;
+class TQV_DirCryptor;
+class TQV_PrgState;
+class TQV_Pwd;
+class TQV_PwdTable;
+class UserAnswers;
+
+class TMainWin : public QMainWindow, public InterfaceSettings, public MasterPassEvents {
+    Q_OBJECT
+
+public:
+    // Told "create <class>" and "free <class>" as the process-wide objects come and go.
+    using LifecycleTrace = std::function<void(const std::string&)>;
+
+    TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrace trace = {});
+    ~TMainWin() override;
+
+    Ui::TMainWin& Ui() const { return *ui_; }
+    UserAnswers& Answers() const { return answers_; }
+    // The other windows, once they exist.
+    void SetForms(Forms* forms) { forms_ = forms; }
+    Forms* AllForms() const { return forms_; }
+
+    // The process-wide objects, from FormCreate until FormDestroy.
+    TQV_DirCryptor& DirCryptor() const { return *dirCryptor_; }
+    TQV_Pwd& Pwd() const { return *pwd_; }
+    TQV_PwdTable& PwdTable() const { return *pwdTable_; }
+    TQV_PrgState& PrgState() const { return *prgState_; }
+    TQV_Settings& Settings() { return settings_; }
+    const TQV_Settings& Settings() const { return settings_; }
+
+    // Steps of the start-up sequence are added by the parts that own them.
+    TQV_StartupSequence& Startup() { return startup_; }
+
+    // Hidden listings of the directory the tree shows: its files and its subdirectories.
+    TQV_FileListBox FileShow_FileListBox{TQV_FileListBox::Kind::Files};
+    TQV_FileListBox DirShow_FileListBox{TQV_FileListBox::Kind::Directories};
+
+    QTimer* Process_Timer;
+    QTimer* PwdTimer;
+    QTimer* MasterPwd_Timer;
+    QTimer* NotifyOpenFiles_Timer;
+    QMenu* PopupMenu1; // directory tree
+    QMenu* PopupMenu2; // plain list
+    QMenu* PopupMenu3; // crypted list
+
+    FileListView* SourceList() const;
+    FileListView* CryptedList() const;
+
+    void FormCreate();
+    // The start-up sequence; runs once, on the first showing of the window.
+    void FormActivate();
+    void FormDestroy();
+
+    void SetButtonsInStatus();
+    void SetStatusBars();
+    void User_DirectoryListBoxEnter();
+    void User_DirectoryListBoxChange();
+    void DriveComboBox1Click(int index);
+    bool FormCloseQuery();
+    void Exit1Click();
+
+    void Source_ListViewEnter();
+    void Crypted_ListViewEnter();
+
+    // The default method.
+    void SetDES();
+    void SetIDEA();
+    void SetTripleDES();
+    void NotifyOfMethodChange();
+    void SetPwdExpired();
+    // The master password.
+    void SetMasterPwdExpired();
+    void MasterPwd_TimerTimer();
+
+    // The one way to show a message in the status line.
+    void UpdateStatus(const std::string& message);
+
+    void LoadSettings();
+    void SaveSettings();
+
+    // Opens the help file at a topic in the help window. False when it cannot be read.
+    bool ShowHelpTopic(int topic);
+
+    // InterfaceSettings: the window's size, the lists' columns and the status bands.
+    std::int32_t WindowWidth() const override;
+    std::int32_t WindowHeight() const override;
+    void SetWindowWidth(std::int32_t width) override;
+    void SetWindowHeight(std::int32_t height) override;
+    std::int32_t ColumnWidth(List list, int column) const override;
+    void SetColumnWidth(List list, int column, std::int32_t width) override;
+    bool BandBreak(int band) const override;
+    void SetBandBreak(int band, bool startsRow) override;
+    std::int32_t BandWidth(int band) const override;
+    void SetBandWidth(int band, std::int32_t width) override;
+    std::string BandControl(int band) const override;
+    void PutControlInBand(int band, const std::string& name) override;
+
+    // MasterPassEvents: the master password's timer and button, and the database switched off.
+    void StartMasterPwdTimer() override;
+    void StopMasterPwdTimer() override;
+    void EnableMasterPwdExpireButton(bool enabled) override;
+    void DatabaseSwitchedOff() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateTimers();
+    void CreatePopupMenus();
+    void CreateBands();
+    void Wire();
+    void StartInCurrentDirectory();
+    void MoveToDrive(const QString& drive);
+    void SelectMethod(std::int32_t method);
+    void ShowMethod(std::int32_t method);
+    void HighlightList(bool plainList);
+    void ListEntered(bool plainList);
+    QSize FitOnScreen(QSize size) const;
+    QWidget* BandControlNamed(const std::string& name) const;
+    QList<QWidget*> BandControls() const;
+    SettingsHolders Holders();
+
+    std::unique_ptr<Ui::TMainWin> ui_;
+    UserAnswers& answers_;
+    const DriveCheck& drives_;
+    LifecycleTrace trace_;
+    Forms* forms_ = nullptr;
+    HelpViewer* help_ = nullptr;
+
+    std::unique_ptr<TQV_DirCryptor> dirCryptor_;
+    std::unique_ptr<TQV_Pwd> pwd_;
+    std::unique_ptr<TQV_PwdTable> pwdTable_;
+    std::unique_ptr<TQV_PrgState> prgState_;
+    TQV_Settings settings_;
+    TQV_StartupSequence startup_;
+    bool shown_ = false;
+    bool destroyed_ = false;
+};
+
+} // namespace qv

@@ -1,0 +1,36 @@
+// Quorvane: encrypts and decrypts whole files with a password.
+#include "Drives.h"
+#include "Forms.h"
+#include "ProcessGuard.h"
+#include "QtAnswers.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    // Passwords are held in this process's memory; keep it out of core files.
+    if (!qv::DisableCoreDumps())
+        std::fprintf(stderr, "quorvane: core dumps could not be switched off\n");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Quorvane");
+    QApplication::setDesktopFileName("quorvane");
+
+    // The standard buttons of message boxes in the user's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale::system(), "qtbase", "_",
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
+    qv::QtAnswers answers;
+    const qv::DriveCheck drives;
+    qv::Forms forms(answers, drives);
+    QApplication::setWindowIcon(forms.MainWin->windowIcon());
+    answers.SetParentWindow(forms.MainWin.get());
+    forms.MainWin->show();
+    return QApplication::exec();
+}

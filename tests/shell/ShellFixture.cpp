@@ -1,0 +1,62 @@
+#include "ShellFixture.h"
+
+#include "DirCryptor.h"
+#include "FirstSettings.h"
+
+#include <QTest>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qvtest {
+
+void ShellTest::SetUp() {
+    savedDirectory_ = qv::CurrentDirectory();
+    if (const char* path = std::getenv("QUORVANE_REGISTRY"))
+        savedRegistry_ = path;
+    registry = dir / "registry.reg";
+    setenv("QUORVANE_REGISTRY", registry.c_str(), 1);
+    WriteRegistry(FirstText());
+
+    work = dir / "work";
+    mkdir(work.c_str(), 0755);
+    mkdir((work + "/Letters").c_str(), 0755);
+    WriteText(work + "/report.txt", "quarterly figures");
+    WriteText(work + "/budget.xls.cry", "QV98");
+    WriteText(work + "/.profile", "hidden");
+    ASSERT_EQ(chdir(work.c_str()), 0);
+    work = qv::CurrentDirectory();
+}
+
+void ShellTest::TearDown() {
+    if (chdir(savedDirectory_.c_str()) != 0)
+        ADD_FAILURE() << "cannot go back to " << savedDirectory_;
+    setenv("QUORVANE_REGISTRY", savedRegistry_.c_str(), 1);
+}
+
+std::string ShellTest::FirstText() const {
+    return qv::FirstRegistry(dir / "share", "/usr/bin/xdg-open %1").Serialize();
+}
+
+void ShellTest::WriteRegistry(const std::string& text) const {
+    WriteText(registry, text);
+}
+
+std::string ShellTest::ReadRegistry() const {
+    return ReadText(registry);
+}
+
+std::unique_ptr<qv::Forms> ShellTest::Start() {
+    return std::make_unique<qv::Forms>(
+        answers, drives, [this](const std::string& event) { trace.push_back(event); },
+        [this](QWidget* window) { created.push_back(window); });
+}
+
+void ShellTest::ShowAndActivate(qv::TMainWin& window) {
+    window.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Startup().Ran(); }, 5000));
+    QCoreApplication::processEvents();
+}
+
+} // namespace qvtest

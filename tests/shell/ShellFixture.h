@@ -1,0 +1,66 @@
+// A fixture for the main window's tests: a registry of its own with the first values, a work
+// folder with a few files as the current directory, scripted answers and scripted drives.
+#pragma once
+
+#include "Drives.h"
+#include "Forms.h"
+#include "ScriptedAnswers.h"
+#include "TempDir.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qvtest {
+
+class ScriptedDrives : public qv::DriveCheck {
+public:
+    std::set<std::string> notReady;
+    mutable std::vector<std::string> asked;
+    bool IsReady(const std::string& drive) const override {
+        asked.push_back(drive);
+        return notReady.count(drive) == 0;
+    }
+};
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The registry text that an installation writes.
+    std::string FirstText() const;
+    void WriteRegistry(const std::string& text) const;
+    std::string ReadRegistry() const;
+
+    // Creates the program's windows; trace and created record what came into being.
+    std::unique_ptr<qv::Forms> Start();
+    // Shows the main window and waits until the start-up sequence has run.
+    static void ShowAndActivate(qv::TMainWin& window);
+
+    TempDir dir;
+    std::string work;     // the current directory during the test
+    std::string registry; // the registry file the program reads
+    ScriptedAnswers answers;
+    ScriptedDrives drives;
+    std::vector<std::string> trace;
+    std::vector<QWidget*> created;
+
+private:
+    std::string savedDirectory_;
+    std::string savedRegistry_;
+};
+
+template <typename T>
+T* Find(const QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+} // namespace qvtest
