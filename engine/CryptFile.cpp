@@ -206,7 +206,8 @@ private:
             const std::size_t n = std::min(Size, count - first);
             ChecksumFeed feed = unchain.Feed(unchain.next, first);
             TripleDesBlocksWithChecksum(tripleDes_, in + 8 * first, out + 8 * first, n, feed);
-            unchain.checksum = UpdateCrc(feed.crc, feed.bytes, feed.count);
+            unchain.checksum =
+                feed.count == 0 ? feed.crc : UpdateCrc(feed.crc, feed.bytes, feed.count);
             for (; unchain.next < first; ++unchain.next)
                 if (!unchain.counter.Next())
                     return false;
