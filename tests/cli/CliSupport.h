@@ -35,7 +35,8 @@ struct Result {
     std::string out, err;
 };
 
-struct Run {
+// One run of the program: its arguments and what it finds around it.
+struct Invocation {
     std::vector<std::string> args;
     std::map<std::string, std::string> env; // added to the environment
     std::string passwordOnFd;               // written to a pipe that the program gets as fd 5
@@ -84,7 +85,7 @@ inline int StatusOf(int wstatus) {
     return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
 
-inline Result RunCli(const Run& run) {
+inline Result RunCli(const Invocation& run) {
     int out[2], err[2], pw[2], master[2];
     if (pipe(out) != 0 || pipe(err) != 0 || pipe(pw) != 0 || pipe(master) != 0)
         throw std::runtime_error("pipe");
@@ -141,7 +142,7 @@ inline Result RunCli(const Run& run) {
 
 // The program with these arguments and nothing else: no password on any descriptor.
 inline Result RunArgs(std::vector<std::string> args) {
-    Run run;
+    Invocation run;
     run.args = std::move(args);
     return RunCli(run);
 }
@@ -171,7 +172,7 @@ inline Source ByDescriptor(const std::string& content) {
 }
 
 inline Result RunWith(const Source& source, std::vector<std::string> args) {
-    Run run;
+    Invocation run;
     run.args = std::move(args);
     run.args.insert(run.args.begin() + 1, source.options.begin(), source.options.end());
     run.env = source.env;
