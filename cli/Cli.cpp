@@ -81,7 +81,8 @@ Stored passwords (--store):
                    be filed fails: its plain file stays, and a FILE.cry that was
                    not there before is taken away again.
   decrypt --store  decrypts each file that has a stored password with it and
-                   removes it from the database: a stored password serves once.
+                   removes it from the database (also with --keep): a stored
+                   password serves once.
                    The other files take the password as usual; without a
                    password option it is typed at the terminal when the first
                    of them comes, so nothing is asked when every file has one.
@@ -99,8 +100,9 @@ Stored passwords (--store):
   so, and decrypts with the password given.
   A file's full path is its folder as the shell names it ($PWD; symbolic links
   are not followed) joined with its name, so decrypt a file under the path it
-  was encrypted with: a file that was moved or renamed is not found. Letter
-  case in paths does not count. A FILE.cry is found under FILE's path.
+  was encrypted with: a file that was moved or renamed is not found. A FILE.cry
+  is found under FILE's path. Paths are compared without regard to letter case,
+  so two files whose paths differ only in case share one entry.
 
 Progress:
   While a file is processed, a bar with the throughput is shown on standard error

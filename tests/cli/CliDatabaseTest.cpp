@@ -585,3 +585,22 @@ TEST(CliStoreUsage, MistakesInTheDatabaseOptionsTouchNothing) {
           "--master-password-env", "serves once", "6 to 16 characters", "typed twice", "put back"})
         EXPECT_TRUE(Contains(help.out, word)) << word;
 }
+
+TEST_F(CliStore, AtATerminalThePasswordIsAskedOnceForTheFilesWithoutAnEntry) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        WriteText(dir / name, name);
+    ASSERT_EQ(Store({"encrypt", dir / "a.txt"}, "stored-pass").status, 0);
+    EncryptPlainly(dir / "b.txt", "typed-pass");
+    EncryptPlainly(dir / "c.txt", "typed-pass");
+
+    Terminal t({"decrypt", "--store", "--db", db, "--master-password-env", "QV_MASTER",
+                dir / "a.txt.cry", dir / "b.txt.cry", dir / "c.txt.cry"},
+               {{"QV_MASTER", Master}});
+    ASSERT_TRUE(t.WaitFor("Password (6 to 24 characters): ")) << t.Seen();
+    t.Type("typed-pass\n");
+    EXPECT_EQ(t.Finish(), 0) << t.Seen();
+    const std::string& seen = t.Seen();
+    EXPECT_EQ(seen.find("Password ("), seen.rfind("Password (")) << "asked once: " << seen;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        EXPECT_EQ(ReadText(dir / name), name);
+}
