@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -152,6 +153,24 @@ bool MethodFromName(const std::string& name, std::int32_t& method) {
     return true;
 }
 
+// Whether name is one of the options that say where a password comes from, --password-file,
+// --password-fd and --password-env, or the same three with --master-password- for the master
+// password.
+bool SourceOption(const std::string& name, bool& master, PasswordSource& source) {
+    constexpr std::string_view MasterPrefix = "--master-";
+    master = name.rfind(MasterPrefix, 0) == 0;
+    const std::string option = master ? "--" + name.substr(MasterPrefix.size()) : name;
+    if (option == "--password-file")
+        source = PasswordSource::File;
+    else if (option == "--password-fd")
+        source = PasswordSource::Descriptor;
+    else if (option == "--password-env")
+        source = PasswordSource::Environment;
+    else
+        return false;
+    return true;
+}
+
 bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
@@ -169,22 +188,16 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     }
     o.command = args[i++];
 
-    auto setPassword = [&](PasswordSource source, const std::string& value) {
-        if (o.passwordGiven) {
-            error = "give the password one way only";
+    // --password-file FILE and the like, and --master-password-file FILE and the like.
+    auto setSource = [&](bool master, PasswordSource source, const std::string& value) {
+        bool& given = master ? o.masterPasswordGiven : o.passwordGiven;
+        if (given) {
+            error =
+                master ? "give the master password one way only" : "give the password one way only";
             return false;
         }
-        o.passwordGiven = true;
-        o.password = {source, value};
-        return true;
-    };
-    auto setMasterPassword = [&](PasswordSource source, const std::string& value) {
-        if (o.masterPasswordGiven) {
-            error = "give the master password one way only";
-            return false;
-        }
-        o.masterPasswordGiven = true;
-        o.masterPassword = {source, value};
+        given = true;
+        (master ? o.masterPassword : o.password) = {source, value};
         return true;
     };
     bool onlyFiles = false;
@@ -212,10 +225,11 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             value = arg.substr(2);
             hasValue = true;
         }
-        const bool takesValue = name == "-m" || name == "--method" || name == "--password-file" ||
-                                name == "--password-fd" || name == "--password-env" ||
-                                name == "--db" || name == "--master-password-file" ||
-                                name == "--master-password-fd" || name == "--master-password-env";
+        bool master = false;
+        PasswordSource source = PasswordSource::Terminal;
+        const bool sourceOption = SourceOption(name, master, source);
+        const bool takesValue =
+            name == "-m" || name == "--method" || name == "--db" || sourceOption;
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) {
                 error = "option " + name + " needs a value";
@@ -235,23 +249,8 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
                 return false;
             }
             o.methodGiven = true;
-        } else if (name == "--password-file") {
-            if (!setPassword(PasswordSource::File, value))
-                return false;
-        } else if (name == "--password-fd") {
-            if (!setPassword(PasswordSource::Descriptor, value))
-                return false;
-        } else if (name == "--password-env") {
-            if (!setPassword(PasswordSource::Environment, value))
-                return false;
-        } else if (name == "--master-password-file") {
-            if (!setMasterPassword(PasswordSource::File, value))
-                return false;
-        } else if (name == "--master-password-fd") {
-            if (!setMasterPassword(PasswordSource::Descriptor, value))
-                return false;
-        } else if (name == "--master-password-env") {
-            if (!setMasterPassword(PasswordSource::Environment, value))
+        } else if (sourceOption) {
+            if (!setSource(master, source, value))
                 return false;
         } else if (name == "--store") {
             o.store = true;
