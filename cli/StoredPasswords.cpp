@@ -6,6 +6,9 @@
 #include "RegistryFile.h"
 #include "Report.h"
 
+#include <cstdint>
+#include <string>
+
 namespace qv::cli {
 
 namespace {

@@ -9,6 +9,7 @@
 #include "UserAnswers.h"
 
 #include <string>
+#include <utility>
 
 namespace qv::cli {
 
