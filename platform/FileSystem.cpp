@@ -51,13 +51,7 @@ bool IsSymbolicLink(const std::string& path) {
 }
 
 std::string CurrentDirectory() {
-    struct stat here {
-    }, named{};
-    if (const char* pwd = std::getenv("PWD");
-        pwd && pwd[0] == '/' && stat(".", &here) == 0 && stat(pwd, &named) == 0 &&
-        here.st_dev == named.st_dev && here.st_ino == named.st_ino)
-        return NormalisePath(pwd);
-    std::vector<char> buffer(4096);
+    std::vector<char> buffer(256);
     for (;;) {
         if (getcwd(buffer.data(), buffer.size()))
             return buffer.data();
@@ -67,10 +61,20 @@ std::string CurrentDirectory() {
     }
 }
 
+std::string ShellCurrentDirectory() {
+    struct stat here {
+    }, named{};
+    if (const char* pwd = std::getenv("PWD");
+        pwd && pwd[0] == '/' && stat(".", &here) == 0 && stat(pwd, &named) == 0 &&
+        here.st_dev == named.st_dev && here.st_ino == named.st_ino)
+        return NormalisePath(pwd);
+    return CurrentDirectory();
+}
+
 std::string AbsolutePath(const std::string& path) {
     if (!path.empty() && path.front() == '/')
         return NormalisePath(path);
-    return NormalisePath(JoinPath(CurrentDirectory(), path));
+    return NormalisePath(JoinPath(ShellCurrentDirectory(), path));
 }
 
 bool GetPermissions(const std::string& path, unsigned& mode) {

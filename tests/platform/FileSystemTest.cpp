@@ -90,7 +90,7 @@ TEST(FileSystem, AtomicFileCloseGivesTheFileUp) {
     EXPECT_FALSE(PathExists(dir / "target"));
 }
 
-TEST(FileSystem, CurrentDirectoryKeepsTheLinksOfPwd) {
+TEST(FileSystem, ShellCurrentDirectoryKeepsTheLinksOfPwd) {
     TempDir dir;
     ASSERT_EQ(mkdir((dir / "real").c_str(), 0700), 0);
     ASSERT_EQ(symlink("real", (dir / "link").c_str()), 0);
@@ -120,7 +120,8 @@ TEST(FileSystem, CurrentDirectoryKeepsTheLinksOfPwd) {
             unsetenv("PWD");
         else
             setenv("PWD", c.pwd.c_str(), 1);
-        EXPECT_EQ(CurrentDirectory(), c.expected);
+        EXPECT_EQ(ShellCurrentDirectory(), c.expected);
+        EXPECT_EQ(CurrentDirectory(), physical);
     }
     setenv("PWD", (dir / "link").c_str(), 1);
     EXPECT_EQ(AbsolutePath("sub/../a.txt"), dir / "link/a.txt");
