@@ -17,6 +17,10 @@ std::vector<std::string> Expected(const std::string& message) {
     return texts;
 }
 
+std::vector<std::string> Texts(const ProgressStatistics& s) {
+    return {s.Elapsed, s.Remaining, s.Estimated, s.Throughout, s.Done, s.Size};
+}
+
 } // namespace
 
 TEST(StatusLine, SettlesInTwentySixTextsAndEndsWithTheMessage) {
@@ -51,13 +55,10 @@ TEST(Progress, ShowsTheStatisticsOfTheFileInHandEverySecond) {
     EXPECT_EQ(reading.Bar1, 50);
     EXPECT_EQ(reading.Bar2, 50);
     ASSERT_TRUE(reading.Statistics.has_value());
-    const ProgressStatistics& s = *reading.Statistics;
-    EXPECT_EQ(s.Elapsed, "Elapsed: 00m:02s");
-    EXPECT_EQ(s.Remaining, "Remaining: 00m:02s");
-    EXPECT_EQ(s.Estimated, "Estimated: 00m:04s");
-    EXPECT_EQ(s.Throughout, "Throughout: 20480 bytes per second");
-    EXPECT_EQ(s.Done, "Done: 40 KBytes");
-    EXPECT_EQ(s.Size, "Size: 80 Kbytes");
+    EXPECT_EQ(Texts(*reading.Statistics),
+              (std::vector<std::string>{"Elapsed: 00m:02s", "Remaining: 00m:02s",
+                                        "Estimated: 00m:04s", "Throughout: 20480 bytes per second",
+                                        "Done: 40 KBytes", "Size: 80 Kbytes"}));
 
     // The next file starts at tick 1 again with its own counters.
     meter.Start();
@@ -110,12 +111,9 @@ TEST(Progress, FiguresOfAFileNearTwoGigabytesDoNotOverflow) {
     EXPECT_EQ(reading.Bar1, 74);
     EXPECT_EQ(reading.Bar2, 26);
     ASSERT_TRUE(reading.Statistics.has_value());
-    const ProgressStatistics& s = *reading.Statistics;
-    EXPECT_EQ(s.Elapsed, "Elapsed: 61m:05s");
     // 67108864 blocks left at 201326591 blocks in 3665 s: 1221 s.
-    EXPECT_EQ(s.Remaining, "Remaining: 20m:21s");
-    EXPECT_EQ(s.Estimated, "Estimated: 81m:26s");
-    EXPECT_EQ(s.Throughout, "Throughout: 439457 bytes per second");
-    EXPECT_EQ(s.Done, "Done: 1572863 KBytes");
-    EXPECT_EQ(s.Size, "Size: 2097151 Kbytes");
+    EXPECT_EQ(Texts(*reading.Statistics),
+              (std::vector<std::string>{"Elapsed: 61m:05s", "Remaining: 20m:21s",
+                                        "Estimated: 81m:26s", "Throughout: 439457 bytes per second",
+                                        "Done: 1572863 KBytes", "Size: 2097151 Kbytes"}));
 }
