@@ -20,7 +20,7 @@ constexpr std::array<std::uint8_t, 1024> MakeTableBytes() {
 }
 
 // The words read at byte offsets 0 to 255 of that table (only its first 259 bytes are used).
-constexpr std::array<std::uint32_t, 256> MakeOffsetWords() {
+consteval std::array<std::uint32_t, 256> MakeOffsetWords() {
     constexpr auto bytes = MakeTableBytes();
     std::array<std::uint32_t, 256> words{};
     for (std::size_t k = 0; k < 256; ++k)
@@ -31,16 +31,16 @@ constexpr std::array<std::uint32_t, 256> MakeOffsetWords() {
     return words;
 }
 
-constexpr auto OffsetWords = MakeOffsetWords();
-
 } // namespace
+
+constinit const std::array<std::uint32_t, 256> CrcOffsetWords = MakeOffsetWords();
 
 std::uint32_t UpdateCrc(std::uint32_t crc, const void* bytes, std::size_t count) noexcept {
     if (bytes == nullptr)
         return crc;
     const auto* p = static_cast<const std::uint8_t*>(bytes);
     for (std::size_t i = 0; i < count; ++i)
-        crc = (crc >> 8) ^ OffsetWords[(crc ^ p[i]) & 0xFF];
+        crc = UpdateCrcByte(crc, p[i]);
     return crc;
 }
 

@@ -2,6 +2,7 @@
 // and of the stored-password database.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,5 +14,14 @@ namespace qv {
 // not entry k. There is no initial or final inversion, so this is not the standard CRC-32;
 // stored files depend on this exact function. No buffer or a count of 0 returns crc unchanged.
 std::uint32_t UpdateCrc(std::uint32_t crc, const void* bytes, std::size_t count) noexcept;
+
+// W above: the words at byte offsets 0 to 255 of the table.
+extern const std::array<std::uint32_t, 256> CrcOffsetWords;
+
+// One step of UpdateCrc, for loops that take the checksum of bytes they already hold in a
+// register.
+inline std::uint32_t UpdateCrcByte(std::uint32_t crc, std::uint8_t b) noexcept {
+    return (crc >> 8) ^ CrcOffsetWords[(crc ^ b) & 0xFF];
+}
 
 } // namespace qv

@@ -1,8 +1,11 @@
 #include "Des.h"
 
+#include "ByteOrder.h"
+#include "Crc.h"
 #include "SecureMemory.h"
 
 #include <array>
+#include <utility>
 
 namespace qv {
 
@@ -76,13 +79,44 @@ constexpr std::array<std::array<std::uint32_t, 64>, 8> MakeSpTables() {
     return sp;
 }
 
-constexpr auto SP = MakeSpTables();
+// The same tables indexed by a whole byte, whose top two bits are ignored: picking a byte out of
+// a word then takes one instruction instead of a shift and a mask.
+constexpr std::array<std::array<std::uint32_t, 256>, 8> MakeByteTables() {
+    constexpr auto sp = MakeSpTables();
+    std::array<std::array<std::uint32_t, 256>, 8> wide{};
+    for (int box = 0; box < 8; ++box)
+        for (int v = 0; v < 256; ++v)
+            wide[box][v] = sp[box][v & 63];
+    return wide;
+}
 
+constexpr auto SP = MakeByteTables();
+
+// Keeps the compiler from regrouping a chain of XORs: it would otherwise turn the tree below
+// into one long chain, each step waiting for the one before. Emits no instruction.
+inline std::uint32_t Settled(std::uint32_t v) {
+    asm("" : "+r"(v));
+    return v;
+}
+
+// The round function of one round with its pair of round-key words. A block worked on alone
+// waits for every round in turn: its eight look-ups are combined as a tree, so that they do not
+// wait for each other. Blocks worked on together keep the processor busy anyway: there one
+// chain of XORs with the table entries read in place takes fewer instructions.
+template <bool Tree>
 inline std::uint32_t Feistel(std::uint32_t r, std::uint32_t w0, std::uint32_t w1) {
     const std::uint32_t x = RotateRight(r, 4) ^ w0;
     const std::uint32_t y = r ^ w1;
-    return SP[0][(x >> 24) & 63] ^ SP[2][(x >> 16) & 63] ^ SP[4][(x >> 8) & 63] ^ SP[6][x & 63] ^
-           SP[1][(y >> 24) & 63] ^ SP[3][(y >> 16) & 63] ^ SP[5][(y >> 8) & 63] ^ SP[7][y & 63];
+    if constexpr (Tree) {
+        const std::uint32_t a = Settled(SP[0][x >> 24] ^ SP[2][(x >> 16) & 0xFF]);
+        const std::uint32_t b = Settled(SP[4][(x >> 8) & 0xFF] ^ SP[6][x & 0xFF]);
+        const std::uint32_t c = Settled(SP[1][y >> 24] ^ SP[3][(y >> 16) & 0xFF]);
+        const std::uint32_t d = Settled(SP[5][(y >> 8) & 0xFF] ^ SP[7][y & 0xFF]);
+        return Settled(a ^ b) ^ Settled(c ^ d);
+    } else {
+        return SP[0][x >> 24] ^ SP[2][(x >> 16) & 0xFF] ^ SP[4][(x >> 8) & 0xFF] ^ SP[6][x & 0xFF] ^
+               SP[1][y >> 24] ^ SP[3][(y >> 16) & 0xFF] ^ SP[5][(y >> 8) & 0xFF] ^ SP[7][y & 0xFF];
+    }
 }
 
 // w = ((a >> shift) ^ b) & mask; b ^= w; a ^= w << shift.
@@ -92,11 +126,11 @@ inline void Exchange(std::uint32_t& a, std::uint32_t& b, int shift, std::uint32_
     a ^= w << shift;
 }
 
-inline void InitialPermutation(const std::uint8_t* block, std::uint32_t& l, std::uint32_t& r) {
-    l = std::uint32_t{block[0]} << 24 | std::uint32_t{block[1]} << 16 |
-        std::uint32_t{block[2]} << 8 | block[3];
-    r = std::uint32_t{block[4]} << 24 | std::uint32_t{block[5]} << 16 |
-        std::uint32_t{block[6]} << 8 | block[7];
+// A block word holds byte i of the block in bits 8i to 8i+7; the halves are bytes 0 to 3 and 4 to
+// 7, each most significant byte first.
+inline void InitialPermutation(std::uint64_t block, std::uint32_t& l, std::uint32_t& r) {
+    l = ByteSwapped(static_cast<std::uint32_t>(block));
+    r = ByteSwapped(static_cast<std::uint32_t>(block >> 32));
     Exchange(l, r, 4, 0x0F0F0F0F);
     Exchange(l, r, 16, 0x0000FFFF);
     Exchange(r, l, 2, 0x33333333);
@@ -108,7 +142,7 @@ inline void InitialPermutation(const std::uint8_t* block, std::uint32_t& l, std:
     l = RotateLeft(l, 1);
 }
 
-inline void FinalPermutation(std::uint32_t l, std::uint32_t r, std::uint8_t* block) {
+inline std::uint64_t FinalPermutation(std::uint32_t l, std::uint32_t r) {
     r = RotateRight(r, 1);
     const std::uint32_t w = (l ^ r) & 0xAAAAAAAA;
     l ^= w;
@@ -118,23 +152,69 @@ inline void FinalPermutation(std::uint32_t l, std::uint32_t r, std::uint8_t* blo
     Exchange(l, r, 2, 0x33333333);
     Exchange(r, l, 16, 0x0000FFFF);
     Exchange(r, l, 4, 0x0F0F0F0F);
-    block[0] = static_cast<std::uint8_t>(r >> 24);
-    block[1] = static_cast<std::uint8_t>(r >> 16);
-    block[2] = static_cast<std::uint8_t>(r >> 8);
-    block[3] = static_cast<std::uint8_t>(r);
-    block[4] = static_cast<std::uint8_t>(l >> 24);
-    block[5] = static_cast<std::uint8_t>(l >> 16);
-    block[6] = static_cast<std::uint8_t>(l >> 8);
-    block[7] = static_cast<std::uint8_t>(l);
+    return ByteSwapped(r) | std::uint64_t{ByteSwapped(l)} << 32;
 }
 
-// Sixteen rounds, two at a time so that the exchange of the halves after each round needs no
-// moves; after an even number of exchanges l and r are back in their roles.
-inline void SixteenRounds(const std::uint32_t* keys, std::uint32_t& l, std::uint32_t& r) {
+// Sixteen rounds on N independent blocks at once, two rounds at a time so that the exchange of
+// the halves after each round needs no moves (after an even number of exchanges l and r are
+// back in their roles). The blocks do not depend on each other, so the processor overlaps
+// their rounds; one block alone waits on every table look-up in turn. The lanes are spelled
+// out by the index pack, so that every half stays in a register.
+struct NoSideWork {
+    void operator()() const {}
+};
+
+template <std::size_t... J, typename SideWork = NoSideWork>
+[[gnu::always_inline]] inline void SixteenRounds(const std::uint32_t* keys, std::uint32_t* l,
+                                                 std::uint32_t* r, std::index_sequence<J...>,
+                                                 SideWork side = {}) {
     for (int i = 0; i < 32; i += 4) {
-        l ^= Feistel(r, keys[i], keys[i + 1]);
-        r ^= Feistel(l, keys[i + 2], keys[i + 3]);
+        ((l[J] ^= Feistel<sizeof...(J) == 1>(r[J], keys[i], keys[i + 1])), ...);
+        side();
+        ((r[J] ^= Feistel<sizeof...(J) == 1>(l[J], keys[i + 2], keys[i + 3])), ...);
     }
+}
+
+// N block words through the initial permutation, the rounds of one or three schedules and the
+// final permutation, in place. In triple DES the final permutation of one DES step and the
+// initial permutation of the next cancel, leaving only the exchange of the halves between the
+// steps.
+template <std::size_t N, typename SideWork = NoSideWork>
+[[gnu::always_inline]] inline void Blocks(const DesSchedule* const* schedules, int steps,
+                                          std::uint64_t* words, SideWork side = {}) {
+    std::uint32_t l[N], r[N];
+    for (std::size_t j = 0; j < N; ++j)
+        InitialPermutation(words[j], l[j], r[j]);
+    for (int step = 0; step < steps; ++step) {
+        if (step % 2 == 0)
+            SixteenRounds(schedules[step]->keys, l, r, std::make_index_sequence<N>(), side);
+        else
+            SixteenRounds(schedules[step]->keys, r, l, std::make_index_sequence<N>(), side);
+    }
+    for (std::size_t j = 0; j < N; ++j)
+        words[j] = FinalPermutation(l[j], r[j]);
+}
+
+// Four blocks at a time keep the processor busy without running out of registers.
+constexpr std::size_t Lanes = 4;
+
+void ManyBlocks(const DesSchedule* const* schedules, int steps, const std::uint8_t* in,
+                std::uint8_t* out, std::size_t count) {
+    std::size_t i = 0;
+    std::uint64_t words[Lanes];
+    for (; i + Lanes <= count; i += Lanes) {
+        for (std::size_t j = 0; j < Lanes; ++j)
+            words[j] = LoadLittle<std::uint64_t>(in + 8 * (i + j));
+        Blocks<Lanes>(schedules, steps, words);
+        for (std::size_t j = 0; j < Lanes; ++j)
+            StoreLittle(out + 8 * (i + j), words[j]);
+    }
+    for (; i < count; ++i) {
+        words[0] = LoadLittle<std::uint64_t>(in + 8 * i);
+        Blocks<1>(schedules, steps, words);
+        StoreLittle(out + 8 * i, words[0]);
+    }
+    SecureZero(words, sizeof words);
 }
 
 } // namespace
@@ -183,11 +263,20 @@ void DesSetKey(DesSchedule& schedule, const std::uint8_t key[8], bool decipher) 
     }
 }
 
+std::uint64_t DesBlockWord(const DesSchedule& schedule, std::uint64_t block) noexcept {
+    const DesSchedule* schedules[] = {&schedule};
+    Blocks<1>(schedules, 1, &block);
+    return block;
+}
+
 void DesBlock(const DesSchedule& schedule, std::uint8_t block[8]) noexcept {
-    std::uint32_t l, r;
-    InitialPermutation(block, l, r);
-    SixteenRounds(schedule.keys, l, r);
-    FinalPermutation(l, r, block);
+    StoreLittle(block, DesBlockWord(schedule, LoadLittle<std::uint64_t>(block)));
+}
+
+void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t count) noexcept {
+    const DesSchedule* schedules[] = {&schedule};
+    ManyBlocks(schedules, 1, in, out, count);
 }
 
 void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24],
@@ -203,15 +292,53 @@ void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24],
     }
 }
 
+std::uint64_t TripleDesBlockWord(const TripleDesSchedule& schedule, std::uint64_t block) noexcept {
+    const DesSchedule* schedules[] = {&schedule.first, &schedule.second, &schedule.third};
+    Blocks<1>(schedules, 3, &block);
+    return block;
+}
+
 void TripleDesBlock(const TripleDesSchedule& schedule, std::uint8_t block[8]) noexcept {
-    // The final permutation of one DES step and the initial permutation of the next cancel,
-    // leaving only the exchange of the halves between the steps.
-    std::uint32_t l, r;
-    InitialPermutation(block, l, r);
-    SixteenRounds(schedule.first.keys, l, r);
-    SixteenRounds(schedule.second.keys, r, l);
-    SixteenRounds(schedule.third.keys, l, r);
-    FinalPermutation(l, r, block);
+    StoreLittle(block, TripleDesBlockWord(schedule, LoadLittle<std::uint64_t>(block)));
+}
+
+void TripleDesBlocksWithChecksum(const TripleDesSchedule& schedule, const std::uint8_t* in,
+                                 std::uint8_t* out, std::size_t count,
+                                 ChecksumFeed& feed) noexcept {
+    const DesSchedule* schedules[] = {&schedule.first, &schedule.second, &schedule.third};
+    if (count > TripleDesGroupSize)
+        count = TripleDesGroupSize;
+    std::uint64_t words[TripleDesGroupSize] = {};
+    for (std::size_t j = 0; j < count; ++j)
+        words[j] = LoadLittle<std::uint64_t>(in + 8 * j);
+    // A few bytes of the feed per pair of rounds (24 pairs in all), held in locals so that they
+    // stay in registers.
+    constexpr std::size_t PerPair = (8 * TripleDesGroupSize + 23) / 24;
+    static_assert(24 * PerPair == 8 * TripleDesGroupSize, "a group's worth of bytes is taken");
+    std::uint32_t crc = feed.crc;
+    const std::uint8_t* bytes = feed.bytes;
+    std::size_t left = feed.count;
+    auto checksum = [&crc, &bytes, &left] {
+        if (left >= PerPair) {
+            for (std::size_t k = 0; k < PerPair; ++k)
+                crc = UpdateCrcByte(crc, bytes[k]);
+            bytes += PerPair;
+            left -= PerPair;
+        } else {
+            for (; left > 0; --left)
+                crc = UpdateCrcByte(crc, *bytes++);
+        }
+    };
+    Blocks<TripleDesGroupSize>(schedules, 3, words, checksum);
+    feed = {crc, bytes, left};
+    for (std::size_t j = 0; j < count; ++j)
+        StoreLittle(out + 8 * j, words[j]);
+}
+
+void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count) noexcept {
+    const DesSchedule* schedules[] = {&schedule.first, &schedule.second, &schedule.third};
+    ManyBlocks(schedules, 3, in, out, count);
 }
 
 } // namespace qv

@@ -7,6 +7,7 @@
 // independent of secrets; the crypted-file format does not allow a different cipher.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qv {
@@ -27,6 +28,13 @@ struct DesSchedule {
 void DesSetKey(DesSchedule& schedule, const std::uint8_t key[8], bool decipher) noexcept;
 // Enciphers or deciphers one block in place, by the schedule's direction.
 void DesBlock(const DesSchedule& schedule, std::uint8_t block[8]) noexcept;
+// The same for one block held in a 64-bit word, byte i of the block in bits 8i to 8i+7 (as a
+// little-endian load gives them), for callers that chain blocks and keep them in registers.
+std::uint64_t DesBlockWord(const DesSchedule& schedule, std::uint64_t block) noexcept;
+// The same for count independent blocks (no chaining) from in to out, which may be the same
+// buffer; several blocks are worked on at once, which is faster than one at a time.
+void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t count) noexcept;
 
 // Three-key EDE: enciphering is DES-encipher K1, DES-decipher K2, DES-encipher K3; deciphering
 // is DES-decipher K3, DES-encipher K2, DES-decipher K1. K1, K2, K3 are bytes 0-7, 8-15, 16-23.
@@ -39,5 +47,24 @@ struct TripleDesSchedule {
 void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24],
                      bool decipher) noexcept;
 void TripleDesBlock(const TripleDesSchedule& schedule, std::uint8_t block[8]) noexcept;
+std::uint64_t TripleDesBlockWord(const TripleDesSchedule& schedule, std::uint64_t block) noexcept;
+void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count) noexcept;
+
+// Bytes whose checksum (UpdateCrc) a cipher takes on the way, continuing from crc.
+struct ChecksumFeed {
+    std::uint32_t crc = 0;
+    const std::uint8_t* bytes = nullptr;
+    std::size_t count = 0;
+};
+
+// Triple DES on up to TripleDesGroupSize blocks, as TripleDesBlocks, taking on the way the
+// checksum of up to one group's worth (48 bytes) of other data, such as the blocks deciphered
+// before when a file is decrypted: the checksum waits on a table look-up per byte, and fed in
+// two bytes between rounds it runs while the rounds wait on theirs, instead of adding its own
+// time. feed is advanced past the bytes taken.
+inline constexpr std::size_t TripleDesGroupSize = 6;
+void TripleDesBlocksWithChecksum(const TripleDesSchedule& schedule, const std::uint8_t* in,
+                                 std::uint8_t* out, std::size_t count, ChecksumFeed& feed) noexcept;
 
 } // namespace qv

@@ -5,6 +5,7 @@
 // database depend on this order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qv {
@@ -33,5 +34,12 @@ void IdeaInvertKey(const IdeaSubkeys& subkeys, IdeaSubkeys& inverse) noexcept;
 // subkeys and deciphers with deciphering ones. input and output may be the same buffer.
 void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8],
                const IdeaSubkeys& subkeys) noexcept;
+// The same for one block held in a 64-bit word, byte i of the block in bits 8i to 8i+7 (as a
+// little-endian load gives them), for callers that chain blocks and keep them in registers.
+std::uint64_t IdeaBlockWord(const IdeaSubkeys& subkeys, std::uint64_t block) noexcept;
+// The same for count independent blocks (no chaining) from in to out, which may be the same
+// buffer; several blocks are worked on at once, which is faster than one at a time.
+void IdeaBlocks(const IdeaSubkeys& subkeys, const std::uint8_t* in, std::uint8_t* out,
+                std::size_t count) noexcept;
 
 } // namespace qv

@@ -31,6 +31,7 @@ enum CryptResult : std::int32_t {
     CryptStopped = -14,     // AbortRequested was seen
     CryptWriteFailed = -15, // disk full or similar
     CryptTooLarge = -16,    // the plain file does not fit the format's signed 32-bit sizes
+    CryptBadMethod = -17,   // EncryptFile was given a method it does not write (only 1, 3, 4)
 };
 
 // Progress of the operation in hand, in 8-byte blocks, read by the progress display.
@@ -68,7 +69,16 @@ public:
     // An unmasked copy of the PasswordLength bytes as typed, in memory that is zeroed on release.
     SecureBytes TypedPassword() const;
 
+    // Writes path + ".cry" with method 1, 3 or 4 and leaves the plain file as it was. The new
+    // crypted file is written under a temporary name and moved into place only when it is
+    // complete and on disk (file and folder flushed), so an existing crypted file of that name
+    // survives every failure, and the caller may wipe the plain file once this returns 0.
     std::int32_t EncryptFile(const std::string& path, std::int32_t method);
+    // Decrypts path (a name ending in ".cry") into path without its last four characters, in
+    // the same folder, replacing a file of that name only on success. On success storedName
+    // receives the name the plain file got from the header, or is emptied when the file kept
+    // the derived name (no stored name, a name that is not a plain file name, or one already
+    // taken); on failure it is left as it was. The crypted file is never changed.
     std::int32_t DecryptFile(const std::string& path, std::string& storedName);
 };
 

@@ -40,6 +40,16 @@ bool IsRegularFile(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool GetPermissions(const std::string& path, unsigned& mode) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
@@ -109,6 +119,12 @@ long ReadFull(int fd, void* data, std::size_t count) {
     return static_cast<long>(done);
 }
 
+void UniqueFd::Reset(int fd) {
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = fd;
+}
+
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
 AtomicFile::~AtomicFile() {
@@ -118,6 +134,7 @@ AtomicFile::~AtomicFile() {
 int AtomicFile::Open(unsigned mode) {
     Discard();
     committed_ = false;
+    released_ = false;
     const std::string pattern =
         JoinPath(DirectoryPart(target_), "." + FileNamePart(target_) + ".XXXXXX");
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -158,7 +175,8 @@ int AtomicFile::Commit(bool replace) {
     }
     committed_ = true;
     tempPath_.clear();
-    SyncDirectoryOf(target_);
+    if (!SyncDirectoryOf(target_))
+        return errno ? errno : EIO;
     return 0;
 }
 
@@ -166,13 +184,17 @@ void AtomicFile::Close() {
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
+    released_ = true;
 }
 
 void AtomicFile::Discard() {
-    Close();
-    if (!committed_ && !tempPath_.empty())
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = -1;
+    if (!committed_ && !released_ && !tempPath_.empty())
         unlink(tempPath_.c_str());
     tempPath_.clear();
+    released_ = false;
 }
 
 } // namespace qv

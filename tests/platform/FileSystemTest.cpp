@@ -71,3 +71,19 @@ TEST(FileSystem, AtomicFileWithoutReplaceKeepsExistingTarget) {
     EXPECT_EQ(ReadText(dir / "taken"), "mine");
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"taken"});
 }
+
+TEST(FileSystem, AtomicFileCloseGivesTheFileUp) {
+    TempDir dir;
+    std::string kept;
+    {
+        AtomicFile file(dir / "target");
+        ASSERT_EQ(file.Open(), 0);
+        ASSERT_TRUE(file.Write("partial", 7));
+        file.Close();
+        kept = file.TempPath();
+        EXPECT_FALSE(file.Committed());
+    }
+    // The caller disposes of it: the object neither removed it nor moved it into place.
+    EXPECT_EQ(ReadText(kept), "partial");
+    EXPECT_FALSE(PathExists(dir / "target"));
+}

@@ -1,0 +1,584 @@
+// Encrypting and decrypting whole files: the format byte for byte, every result code with what
+// it leaves behind, and the protection of the user's other files.
+#include "CryptFile.h"
+#include "FileSystem.h"
+#include "HexUtil.h"
+#include "Paths.h"
+#include "Pwd.h"
+#include "ReferenceCrypt.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace qv;
+using qvtest::PatternBytes;
+using qvtest::ReadBytes;
+using qvtest::ReadText;
+using qvtest::ReferenceCrypt;
+using qvtest::ReferenceFile;
+using qvtest::TempDir;
+using qvtest::WriteBytes;
+using qvtest::WriteText;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+::testing::AssertionResult SameBytes(const std::vector<std::uint8_t>& actual,
+                                     const std::vector<std::uint8_t>& expected) {
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure()
+               << "size " << actual.size() << ", expected " << expected.size();
+    for (std::size_t i = 0; i < actual.size(); ++i)
+        if (actual[i] != expected[i])
+            return ::testing::AssertionFailure() << "first difference at byte " << i;
+    return ::testing::AssertionSuccess();
+}
+
+off_t SizeOf(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+// The temporary file an operation writes in a folder: the only name there starting with ".".
+std::string TempFileIn(const TempDir& dir) {
+    for (const auto& name : dir.Names())
+        if (name[0] == '.')
+            return dir / name;
+    return {};
+}
+
+// Makes writes beyond a file size fail as on a full disk: with SIGXFSZ ignored, a write past
+// the limit returns EFBIG instead of killing the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, handler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*handler_)(int) = nullptr;
+};
+
+// During the first chunk: a second name for the temporary plain file, through which the test
+// sees what became of its content after the engine gave it up.
+struct Peek {
+    const TempDir* dir;
+    std::string path;
+    void operator()() {
+        if (path.empty()) {
+            path = *dir / "peek";
+            ASSERT_EQ(link(TempFileIn(*dir).c_str(), path.c_str()), 0);
+        }
+    }
+};
+
+class CryptFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UsePassword("secret");
+        pwd.AbortRequested = &stop;
+    }
+
+    void UsePassword(const std::string& typed) {
+        pwd.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(typed.data()), typed.size());
+        pwd.HasPassword = true;
+    }
+
+    // Decrypts path + ".cry" where a file of the output's name exists, expecting code after
+    // plain bytes were written: the temporary file is wiped, storedName and the existing file
+    // stay as they were, and the folder holds the two files only. duringChunk runs after each
+    // chunk.
+    void ExpectFailedDecryption(const std::string& path, std::int32_t code,
+                                const std::function<void()>& duringChunk = {}) {
+        WriteText(path, "the user's own file");
+        Peek peek{&dir, {}};
+        pwd.ChunkDone = [&] {
+            peek();
+            if (duringChunk)
+                duringChunk();
+        };
+        std::string stored = "before";
+        EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), code);
+        EXPECT_EQ(SizeOf(peek.path), 0) << "the written plain bytes were wiped";
+        std::remove(peek.path.c_str());
+        EXPECT_EQ(stored, "before");
+        EXPECT_EQ(ReadText(path), "the user's own file");
+        const std::string name = FileNamePart(path);
+        EXPECT_EQ(dir.Names(), (Names{name, name + ".cry"}));
+    }
+
+    // Writes a crypted file made by the reference writer.
+    void WriteCrypted(const std::string& path, const ReferenceFile& file) {
+        WriteBytes(path, ReferenceCrypt(file));
+    }
+
+    TempDir dir;
+    TQV_Pwd pwd;
+    bool stop = false;
+};
+
+} // namespace
+
+class CryptFileRoundTrip : public CryptFileTest,
+                           public ::testing::WithParamInterface<std::int32_t> {};
+
+TEST_P(CryptFileRoundTrip, EverySizeMatchesTheReferenceWriterAndDecryptsBack) {
+    const std::int32_t method = GetParam();
+    std::vector<std::size_t> sizes = {0, 7, 8};
+    for (std::size_t size = 10232; size <= 10240; ++size)
+        sizes.push_back(size);
+    for (std::size_t size = 20472; size <= 20480; ++size)
+        sizes.push_back(size);
+    sizes.push_back(3 * 1024 * 1024 + 5);
+
+    const std::string path = dir / "plain.bin";
+    for (const std::size_t size : sizes) {
+        SCOPED_TRACE("plain size " + std::to_string(size));
+        const auto plain = PatternBytes(size, static_cast<std::uint32_t>(size));
+        WriteBytes(path, plain);
+        int chunks = 0;
+        pwd.ChunkDone = [&chunks] { ++chunks; };
+
+        ASSERT_EQ(pwd.EncryptFile(path, method), CryptOk);
+        const std::size_t padded = size + 8 - size % 8;
+        EXPECT_TRUE(
+            SameBytes(ReadBytes(path + ".cry"),
+                      ReferenceCrypt({MagicOfMethod(method), "secret", plain, "plain.bin"})));
+        EXPECT_EQ(BlocksTotal, static_cast<std::int32_t>(padded / 8));
+        EXPECT_EQ(BlocksDone, BlocksTotal);
+        EXPECT_EQ(chunks, static_cast<int>((padded + CryptChunkSize - 1) / CryptChunkSize));
+        EXPECT_TRUE(SameBytes(ReadBytes(path), plain)) << "the plain file is left as it was";
+
+        ASSERT_EQ(std::remove(path.c_str()), 0);
+        chunks = 0;
+        std::string stored = "before";
+        ASSERT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptOk);
+        EXPECT_EQ(stored, "plain.bin");
+        EXPECT_TRUE(SameBytes(ReadBytes(path), plain));
+        EXPECT_EQ(BlocksTotal, static_cast<std::int32_t>(padded / 8));
+        EXPECT_EQ(BlocksDone, BlocksTotal);
+        EXPECT_EQ(chunks, static_cast<int>((padded + CryptChunkSize - 1) / CryptChunkSize));
+        EXPECT_EQ(dir.Names(), (Names{"plain.bin", "plain.bin.cry"}));
+        std::remove((path + ".cry").c_str());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CryptFile, CryptFileRoundTrip,
+                         ::testing::Values(MethodIdea, MethodDes, MethodTripleDes),
+                         [](const auto& info) {
+                             return std::string(info.param == MethodIdea  ? "Idea"
+                                                : info.param == MethodDes ? "Des"
+                                                                          : "TripleDes");
+                         });
+
+TEST_F(CryptFileTest, HeaderOfASmallFileByteByByteAndTheSameOutputTwice) {
+    // Data checksum of "Hello, world!\n" and key checks of "secret", worked out by hand from
+    // the checksum and key rules.
+    struct Case {
+        std::int32_t method;
+        const char* magicAndKeyCheck; // magic, then key check at offset 12
+        const char* keyCheck;
+    };
+    const std::string path = dir / "hello.txt";
+    WriteText(path, "Hello, world!\n");
+    for (const Case c : {Case{MethodIdea, "51563938", "A5A5"}, Case{MethodDes, "51563942", "B2AE"},
+                         Case{MethodTripleDes, "51563943", "07F5"}}) {
+        SCOPED_TRACE(MethodName(c.method));
+        ASSERT_EQ(pwd.EncryptFile(path, c.method), CryptOk);
+        const auto first = ReadBytes(path + ".cry");
+        ASSERT_EQ(first.size(), 35u + 16u);
+        EXPECT_EQ(qvtest::ToHex(first.data(), 35), std::string(c.magicAndKeyCheck) + "0E000000" +
+                                                       "2CEE91B8" + c.keyCheck + "09" +
+                                                       "68656C6C6F2E747874" + std::string(22, '0'));
+        ASSERT_EQ(pwd.EncryptFile(path, c.method), CryptOk);
+        EXPECT_EQ(ReadBytes(path + ".cry"), first) << "encrypting again gives the same file";
+    }
+}
+
+TEST_F(CryptFileTest, DecryptsEveryMagicByItsFourthByteAlone) {
+    // The two oldest formats: 14-byte header, DES keys from the password as typed, the first
+    // without chaining. Only the fourth byte of a magic counts.
+    const auto plain = PatternBytes(10245, 7);
+    for (const char* magic :
+         {"QV97", "QV9A", "QV9B", "QV98", "QV9C", "abc7", "..9A", "XYZB", "qv98"}) {
+        SCOPED_TRACE(magic);
+        // A password longer than a DES key: only its first eight bytes count there.
+        const std::string password = "pass-word-12";
+        UsePassword(password);
+        WriteCrypted(dir / "old.cry", {magic, password, plain, "old.txt"});
+        std::string stored = "before";
+        ASSERT_EQ(pwd.DecryptFile(dir / "old.cry", stored), CryptOk);
+        const bool named = magic[3] != '7' && magic[3] != 'A';
+        EXPECT_EQ(stored, named ? "old.txt" : "");
+        EXPECT_TRUE(SameBytes(ReadBytes(dir / (named ? "old.txt" : "old")), plain));
+        EXPECT_EQ(dir.Names().size(), 2u);
+        std::remove((dir / (named ? "old.txt" : "old")).c_str());
+    }
+}
+
+TEST_F(CryptFileTest, ADesKeyTakesTheFirstEightBytesWhile3xDesTakesAll) {
+    const std::string path = dir / "notes";
+    WriteText(path, "twelve bytes of password");
+    UsePassword("abcdefgh1234");
+    ASSERT_EQ(pwd.EncryptFile(path, MethodDes), CryptOk);
+    std::remove(path.c_str());
+    UsePassword("abcdefgh");
+    std::string stored;
+    EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptOk);
+
+    UsePassword("abcdefgh1234");
+    ASSERT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptOk);
+    std::remove(path.c_str());
+    UsePassword("abcdefgh");
+    EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptWrongPassword);
+}
+
+TEST_F(CryptFileTest, ShortNamesAreStoredAndGivenBackAfterARename) {
+    struct Case {
+        const char* name;
+        int storedLength;
+    };
+    for (const Case c : {Case{"report.doc", 10}, Case{"twelve.chars", 12}, Case{"thirteen.char", 0},
+                         Case{"twenty-characters.tx", 0}}) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        const auto plain = PatternBytes(100, 3);
+        WriteBytes(folder / c.name, plain);
+        ASSERT_EQ(pwd.EncryptFile(folder / c.name, MethodIdea), CryptOk);
+        const auto crypted = ReadBytes(folder / (std::string(c.name) + ".cry"));
+        EXPECT_EQ(crypted[14], c.storedLength);
+        // The name field holds the name whatever its length, cut to 20 bytes.
+        EXPECT_EQ(std::string(crypted.begin() + 15, crypted.begin() + 15 + std::strlen(c.name)),
+                  c.name);
+
+        std::remove((folder / c.name).c_str());
+        ASSERT_EQ(RenameNoReplace(folder / (std::string(c.name) + ".cry"), folder / "other.cry"),
+                  0);
+        std::string stored = "before";
+        ASSERT_EQ(pwd.DecryptFile(folder / "other.cry", stored), CryptOk);
+        const std::string expected = c.storedLength ? c.name : "other";
+        EXPECT_EQ(stored, c.storedLength ? c.name : "");
+        EXPECT_TRUE(SameBytes(ReadBytes(folder / expected), plain));
+        Names expectedNames{"other.cry", expected};
+        std::sort(expectedNames.begin(), expectedNames.end());
+        EXPECT_EQ(folder.Names(), expectedNames);
+    }
+}
+
+TEST_F(CryptFileTest, AStoredNameNeverLeavesTheFolderNorReplacesAFile) {
+    const auto plain = PatternBytes(50, 9);
+    for (const std::string& name :
+         std::vector<std::string>{"../x", "..", ".", "a/b", "/etc/x", "a\\b", "tab\there",
+                                  std::string("nul\0x", 5), "del\x7F", "taken.txt"}) {
+        SCOPED_TRACE(name);
+        TempDir outer;
+        const std::string folder = outer / "inner";
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        WriteText(folder + "/taken.txt", "the user's own file");
+        ReferenceFile file{"QV9C", "secret", plain, name};
+        file.nameLength = static_cast<int>(name.size());
+        WriteBytes(folder + "/crafted.cry", ReferenceCrypt(file));
+
+        std::string stored = "before";
+        ASSERT_EQ(pwd.DecryptFile(folder + "/crafted.cry", stored), CryptOk);
+        EXPECT_EQ(stored, "");
+        EXPECT_TRUE(SameBytes(ReadBytes(folder + "/crafted"), plain));
+        EXPECT_EQ(ReadText(folder + "/taken.txt"), "the user's own file");
+        EXPECT_EQ(outer.Names(), Names{"inner"});
+        EXPECT_FALSE(PathExists(folder + "/b"));
+        EXPECT_FALSE(PathExists("/etc/x"));
+    }
+}
+
+TEST_F(CryptFileTest, MissingInputsAndUnknownMethodsCreateNothing) {
+    std::string stored = "before";
+    EXPECT_EQ(pwd.EncryptFile(dir / "missing", MethodDes), CryptCannotOpenInput);
+    EXPECT_EQ(pwd.DecryptFile(dir / "missing.cry", stored), CryptCannotOpenInput);
+    ASSERT_EQ(mkdir((dir / "folder").c_str(), 0700), 0);
+    EXPECT_EQ(pwd.EncryptFile(dir / "folder", MethodDes), CryptCannotOpenInput);
+    WriteText(dir / "plain", "text");
+    for (const std::int32_t method : {0, 2, 5, -1})
+        EXPECT_EQ(pwd.EncryptFile(dir / "plain", method), CryptBadMethod) << method;
+    EXPECT_EQ(stored, "before");
+    EXPECT_EQ(dir.Names(), (Names{"folder", "plain"}));
+}
+
+TEST_F(CryptFileTest, AnOutputThatCannotBeCreatedLeavesTheInput) {
+    WriteText(dir / "plain", "text");
+    ASSERT_EQ(mkdir((dir / "plain.cry").c_str(), 0700), 0);
+    EXPECT_EQ(pwd.EncryptFile(dir / "plain", MethodDes), CryptCannotCreateOutput);
+    EXPECT_EQ(ReadText(dir / "plain"), "text");
+
+    WriteText(dir / "other", "text");
+    ASSERT_EQ(pwd.EncryptFile(dir / "other", MethodDes), CryptOk);
+    std::remove((dir / "other").c_str());
+    ASSERT_EQ(mkdir((dir / "other").c_str(), 0700), 0);
+    std::string stored = "before";
+    EXPECT_EQ(pwd.DecryptFile(dir / "other.cry", stored), CryptCannotCreateOutput);
+    // A name with nothing before ".cry" gives no output name.
+    ASSERT_EQ(RenameNoReplace(dir / "other.cry", dir / ".cry"), 0);
+    EXPECT_EQ(pwd.DecryptFile(dir / ".cry", stored), CryptCannotCreateOutput);
+    EXPECT_EQ(stored, "before");
+    EXPECT_EQ(dir.Names(), (Names{".cry", "other", "plain", "plain.cry"}));
+
+    if (!qvtest::RunningAsRoot()) {
+        TempDir locked;
+        WriteText(locked / "plain", "text");
+        ASSERT_EQ(chmod(locked.Path().c_str(), 0500), 0);
+        EXPECT_EQ(pwd.EncryptFile(locked / "plain", MethodDes), CryptCannotCreateOutput);
+        chmod(locked.Path().c_str(), 0700);
+        EXPECT_EQ(locked.Names(), Names{"plain"});
+    }
+}
+
+TEST_F(CryptFileTest, DamagedHeadersAreRefusedAndLeaveNothingBehind) {
+    const auto plain = PatternBytes(100, 5);
+    const auto good = ReferenceCrypt({"QV9B", "secret", plain, "data"});
+    auto withMagic = [&](const char* magic) {
+        auto bytes = good;
+        std::copy_n(magic, 4, bytes.begin());
+        return bytes;
+    };
+    auto withPlainSize = [&](std::int64_t size) {
+        ReferenceFile file{"QV9B", "secret", plain, "data"};
+        file.plainSizeField = size;
+        return ReferenceCrypt(file);
+    };
+    auto cut = [&](std::size_t length) {
+        return std::vector<std::uint8_t>(good.begin(), good.begin() + length);
+    };
+    auto oldCut = [&](std::size_t length) {
+        const auto old = ReferenceCrypt({"QV9A", "secret", plain, ""});
+        return std::vector<std::uint8_t>(old.begin(), old.begin() + length);
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        std::int32_t code;
+    };
+    const Case cases[] = {
+        {"empty file", {}, CryptReadFailed},
+        {"cut inside the magic", cut(3), CryptReadFailed},
+        {"cut before the name field", cut(14), CryptReadFailed},
+        {"cut inside the name field", cut(34), CryptReadFailed},
+        {"old format cut inside its header", oldCut(13), CryptReadFailed},
+        {"unknown fourth byte", withMagic("QV9Z"), CryptNotCrypted},
+        {"not a crypted file at all", std::vector<std::uint8_t>(64, 'x'), CryptNotCrypted},
+        {"negative plain size", withPlainSize(-1), CryptWrongPassword},
+        {"plain size beyond the data", withPlainSize(105), CryptWrongPassword},
+        {"data cut to a part-block", cut(good.size() - 20), CryptWrongPassword},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir folder;
+        WriteBytes(folder / "data.cry", c.bytes);
+        WriteText(folder / "data", "the user's own file");
+        int chunks = 0;
+        pwd.ChunkDone = [&chunks] { ++chunks; };
+        std::string stored = "before";
+        EXPECT_EQ(pwd.DecryptFile(folder / "data.cry", stored), c.code);
+        EXPECT_EQ(chunks, 0) << "refused before any data were deciphered";
+        EXPECT_EQ(stored, "before");
+        EXPECT_EQ(folder.Names(), (Names{"data", "data.cry"}));
+        EXPECT_EQ(ReadText(folder / "data"), "the user's own file");
+        EXPECT_TRUE(SameBytes(ReadBytes(folder / "data.cry"), c.bytes));
+    }
+}
+
+TEST_F(CryptFileTest, WrongPasswordIsRefusedBeforeAnythingIsWritten) {
+    const std::string path = dir / "data";
+    WriteBytes(path, PatternBytes(30000, 1));
+    ASSERT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptOk);
+    WriteText(path, "the user's own file");
+    const auto crypted = ReadBytes(path + ".cry");
+
+    UsePassword("Secret");
+    int chunks = 0;
+    pwd.ChunkDone = [&chunks] { ++chunks; };
+    std::string stored = "before";
+    EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptWrongPassword);
+    EXPECT_EQ(chunks, 0);
+    EXPECT_EQ(stored, "before");
+    EXPECT_EQ(ReadText(path), "the user's own file");
+    EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
+    EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
+}
+
+TEST_F(CryptFileTest, DataDamageOrAWrongPasswordPastTheKeyCheckIsCaughtAndWiped) {
+    const std::string path = dir / "data";
+    const auto plain = PatternBytes(30000, 2);
+    WriteBytes(path, plain);
+    ASSERT_EQ(pwd.EncryptFile(path, MethodDes), CryptOk);
+    const auto good = ReadBytes(path + ".cry");
+
+    // A wrong password whose key has the same 16-bit key check as the right one.
+    const std::uint16_t check = static_cast<std::uint16_t>(good[12] | good[13] << 8);
+    std::string collision;
+    for (std::uint32_t i = 0; collision.empty(); ++i) {
+        const std::string candidate = "pw" + std::to_string(i);
+        const auto key = qvtest::ReferenceKey('B', candidate);
+        if ((UpdateCrc(0, key.data(), key.size()) & 0xFFFF) == check && candidate != "secret")
+            collision = candidate;
+    }
+    auto flipped = good;
+    flipped[35 + 15000] ^= 0x01;
+
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        std::string password;
+    };
+    for (const Case& c : {Case{"a flipped data byte", flipped, "secret"},
+                          Case{"a wrong password past the key check", good, collision}}) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(path + ".cry", c.bytes);
+        UsePassword(c.password);
+        ExpectFailedDecryption(path, CryptWrongPassword);
+        EXPECT_EQ(BlocksDone, BlocksTotal) << "the whole file was deciphered";
+    }
+}
+
+TEST_F(CryptFileTest, StopRequestedDuringAChunkEndsWithinOneBlock) {
+    const std::string path = dir / "data";
+    WriteBytes(path, PatternBytes(30000, 3));
+    ASSERT_EQ(pwd.EncryptFile(path, MethodIdea), CryptOk);
+    const auto crypted = ReadBytes(path + ".cry");
+
+    // Encrypting: an existing crypted file of the name stays as it was.
+    pwd.ChunkDone = [this] { stop = true; };
+    EXPECT_EQ(pwd.EncryptFile(path, MethodIdea), CryptStopped);
+    EXPECT_EQ(BlocksDone, 1281);
+    EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
+    EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
+
+    // Decrypting: the plain bytes written so far are wiped, the existing file stays.
+    stop = false;
+    ExpectFailedDecryption(path, CryptStopped, [this] { stop = true; });
+    EXPECT_EQ(BlocksDone, 1281);
+}
+
+TEST_F(CryptFileTest, AFailedWriteAsOnAFullDiskKeepsEveryFile) {
+    const std::string path = dir / "data";
+    const auto plain = PatternBytes(200000, 4);
+    WriteBytes(path, plain);
+    ASSERT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptOk);
+    const auto crypted = ReadBytes(path + ".cry");
+    {
+        FileSizeLimit limit(100000);
+        EXPECT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptWriteFailed);
+    }
+    EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
+    EXPECT_TRUE(SameBytes(ReadBytes(path), plain));
+    EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
+
+    FileSizeLimit limit(100000);
+    ExpectFailedDecryption(path, CryptWriteFailed);
+}
+
+TEST_F(CryptFileTest, AnInputThatChangesWhileItIsReadIsAReadFailure) {
+    const std::string path = dir / "data";
+    struct Case {
+        const char* what;
+        off_t newSize;
+    };
+    for (const Case c : {Case{"plain file shrinks", 15000}, Case{"plain file grows", 40000}}) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(path, PatternBytes(30000, 5));
+        pwd.ChunkDone = [&] { ASSERT_EQ(truncate(path.c_str(), c.newSize), 0); };
+        EXPECT_EQ(pwd.EncryptFile(path, MethodDes), CryptReadFailed);
+        EXPECT_EQ(dir.Names(), Names{"data"});
+    }
+
+    WriteBytes(path, PatternBytes(30000, 5));
+    pwd.ChunkDone = nullptr;
+    ASSERT_EQ(pwd.EncryptFile(path, MethodDes), CryptOk);
+    ExpectFailedDecryption(path, CryptReadFailed,
+                           [&] { ASSERT_EQ(truncate((path + ".cry").c_str(), 15000), 0); });
+}
+
+TEST_F(CryptFileTest, APlainFileTooLargeForTheFormatIsRefusedBeforeWriting) {
+    const std::string path = dir / "huge";
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, MaxPlainSize + 1), 0); // sparse: takes no disk space
+    close(fd);
+    int chunks = 0;
+    pwd.ChunkDone = [&chunks] { ++chunks; };
+    EXPECT_EQ(pwd.EncryptFile(path, MethodDes), CryptTooLarge);
+    EXPECT_EQ(chunks, 0);
+    EXPECT_EQ(dir.Names(), Names{"huge"});
+    // The largest plain file that fits gives a crypted file within the signed 32-bit sizes.
+    EXPECT_LE(35 + MaxPlainSize + 8 - MaxPlainSize % 8, 2147483647);
+    EXPECT_GT(35 + (MaxPlainSize + 1) + 8 - (MaxPlainSize + 1) % 8, 2147483647);
+}
+
+TEST(CryptFormat, MethodNamesFromCodesAndFromFiles) {
+    EXPECT_EQ(MethodName(0), "DES");
+    EXPECT_EQ(MethodName(1), "IDEA");
+    EXPECT_EQ(MethodName(2), "DES");
+    EXPECT_EQ(MethodName(3), "DES");
+    EXPECT_EQ(MethodName(4), "3xDES");
+    EXPECT_EQ(MethodName(5), "-");
+    EXPECT_EQ(MethodName(-1), "-");
+
+    TempDir dir;
+    const std::pair<const char*, const char*> files[] = {
+        {"QV97", "DES"},   {"QV98", "IDEA"}, {"QV9A", "DES"}, {"QV9B", "DES"},
+        {"xyzC", "3xDES"}, {"QV9D", "-"},    {"QV9", "-"},    {"", "-"}};
+    for (const auto& [content, name] : files) {
+        WriteText(dir / "f.cry", content);
+        EXPECT_EQ(FileMethodName(dir / "f.cry"), name) << content;
+    }
+    EXPECT_EQ(FileMethodName(dir / "missing.cry"), "-");
+    EXPECT_EQ(FileMethodName(dir.Path()), "-");
+}
+
+TEST(CryptFormat, InspectReadsAHeaderWithoutAPassword) {
+    TempDir dir;
+    const auto plain = PatternBytes(1000, 6);
+    WriteBytes(dir / "a.cry", ReferenceCrypt({"QV98", "whatever", plain, "notes.txt"}));
+    CryptHeader header;
+    ASSERT_EQ(InspectCryptFile(dir / "a.cry", header), CryptOk);
+    EXPECT_EQ(header.Method, MethodIdea);
+    EXPECT_EQ(header.PlainSize, 1000);
+    EXPECT_EQ(header.HeaderBytes, 35u);
+    EXPECT_EQ(header.StoredName(), "notes.txt");
+    EXPECT_EQ(header.DataChecksum, UpdateCrc(0, plain.data(), plain.size()));
+
+    WriteBytes(dir / "b.cry", ReferenceCrypt({"QV97", "whatever", plain, ""}));
+    ASSERT_EQ(InspectCryptFile(dir / "b.cry", header), CryptOk);
+    EXPECT_EQ(header.Method, MethodOldDes);
+    EXPECT_EQ(header.HeaderBytes, 14u);
+    EXPECT_EQ(header.StoredName(), "");
+    EXPECT_EQ(InspectCryptFile(dir / "missing.cry", header), CryptCannotOpenInput);
+}
+
+TEST(CryptFormat, PlainFileNames) {
+    for (const char* name : {"a", "report.doc", ".hidden", "-dash", "with space", "\xE5\xA0\xB1"})
+        EXPECT_TRUE(IsPlainFileName(name)) << name;
+    for (const std::string& name : std::vector<std::string>{
+             "", ".", "..", "../x", "a/b", "a\\b", "\x01", "x\x7F", std::string("a\0b", 3)})
+        EXPECT_FALSE(IsPlainFileName(name)) << name;
+}
