@@ -43,6 +43,12 @@ bool OverwriteOnce(int fd, const std::uint8_t* block, std::size_t size, WipeObse
 } // namespace
 
 int WipeFile(const std::string& path, WipeObserver* observer) {
+    // Only a regular file is wiped. Through a symbolic link the overwrite would destroy the
+    // content of the file it points to, which stays in place; a caller deleting the link then
+    // loses nothing.
+    struct stat own {};
+    if (lstat(path.c_str(), &own) != 0 || !S_ISREG(own.st_mode))
+        return WipeFailed;
     if (!SetArchiveOnly(path))
         return WipeFailed;
 
@@ -70,7 +76,7 @@ int WipeFile(const std::string& path, WipeObserver* observer) {
     for (std::size_t i = 0; i < WipeBlockSize; ++i)
         block[i] = static_cast<std::uint8_t>(RandomBelow(256));
 
-    const int fd = open(secondName.c_str(), O_RDWR | O_CLOEXEC);
+    const int fd = open(secondName.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return failAndRestore();
     struct stat st {};

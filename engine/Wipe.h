@@ -21,10 +21,11 @@ inline constexpr const char* WipeFirstName = "~~~~~~~~.~~~";
 inline constexpr const char* WipeSecondName = "~";
 inline constexpr std::size_t WipeBlockSize = 1024;
 
-// Wipes the file at path: turns its owner write permission on, renames it to "~~~~~~~~.~~~" and
-// then to "~" in its own folder (never replacing a file of either name), overwrites its whole
-// length once with one block of 1024 bytes from the application's pseudo-random generator,
-// flushes that to disk, truncates the file to length 0 and erases it. Returns 0, or -2 when a
+// Wipes the regular file at path (a symbolic link or anything else fails at once, untouched):
+// turns its owner write permission on, renames it to "~~~~~~~~.~~~" and then to "~" in its own
+// folder (never replacing a file of either name), overwrites its whole length once with one
+// block of 1024 bytes from the application's pseudo-random generator, flushes that to disk,
+// truncates the file to length 0 and erases it. Returns 0, or -2 when a
 // step failed. After a failed step the file is put back under its own name when it had already
 // been renamed, so it stays where its owner will look for it.
 int WipeFile(const std::string& path, WipeObserver* observer = nullptr);

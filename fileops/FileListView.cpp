@@ -1,6 +1,7 @@
 #include "FileListView.h"
 
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QListView>
 #include <QStandardItemModel>
@@ -21,7 +22,8 @@ void SetUpView(QAbstractItemView* view) {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setDragEnabled(true);
     view->setDragDropMode(QAbstractItemView::DragDrop);
-    view->setDefaultDropAction(Qt::MoveAction);
+    // A drop starts a command and never moves entries, so the source keeps what was dragged.
+    view->setDefaultDropAction(Qt::CopyAction);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
@@ -38,6 +40,7 @@ FileListView::FileListView(QWidget* parent)
     details_->header()->setStretchLastSection(false);
     details_->header()->setSectionsMovable(false);
     details_->header()->setSectionsClickable(true);
+    details_->header()->setSortIndicatorShown(false);
     SetUpView(details_);
 
     icons_->setModel(model_);
@@ -51,9 +54,16 @@ FileListView::FileListView(QWidget* parent)
     setCurrentWidget(details_);
     setFocusProxy(details_);
 
+    connect(details_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        emit ColumnClicked(column);
+        // The header turns its arrow on every click; it shows the order the entries are in.
+        ShowSortIndicator();
+    });
+
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(details_), static_cast<QAbstractItemView*>(icons_)}) {
         view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
         connect(view, &QAbstractItemView::doubleClicked, this, &FileListView::DoubleClicked);
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
             emit ContextMenuRequested(view->viewport()->mapToGlobal(pos));
@@ -162,9 +172,75 @@ std::vector<std::string> FileListView::SelectedCaptions() const {
     return captions;
 }
 
+void FileListView::Sort(int column, bool descending) {
+    if (column < 0 || column >= model_->columnCount())
+        return;
+    model_->sort(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    sortedColumn_ = column;
+    sortedDescending_ = descending;
+    ShowSortIndicator();
+}
+
+void FileListView::ShowSortIndicator() {
+    QHeaderView* header = details_->header();
+    header->setSortIndicatorShown(sortedColumn_ >= 0);
+    if (sortedColumn_ >= 0)
+        header->setSortIndicator(sortedColumn_,
+                                 sortedDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+bool FileListView::Holds(const QObject* object) const {
+    return object && (object == this || object == details_ || object == icons_ ||
+                      object == details_->viewport() || object == icons_->viewport());
+}
+
+bool FileListView::AcceptsDropFrom(const QObject* source) const {
+    return dropSource_ && dropSource_->Holds(source);
+}
+
+bool FileListView::DropFrom(const QObject* source) {
+    if (!AcceptsDropFrom(source))
+        return false;
+    emit Dropped();
+    return true;
+}
+
+// Drags are judged here, before the views see them: the views would otherwise insert the
+// dropped entries into the model, and the source would remove them after a move.
+bool FileListView::DragEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (AcceptsDropFrom(drag->source())) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (AcceptsDropFrom(drop->source())) {
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            DropFrom(drop->source());
+        } else {
+            drop->ignore();
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 bool FileListView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn && (watched == details_ || watched == icons_))
         emit Entered();
+    if ((watched == details_->viewport() || watched == icons_->viewport()) && DragEvent(event))
+        return true;
     return QStackedWidget::eventFilter(watched, event);
 }
 

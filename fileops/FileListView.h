@@ -1,6 +1,7 @@
 // One file list of the main window: a model of entries shown either in details (a tree view
 // with columns) or as large icons, small icons or a list (a list view), the two views sharing
-// the model and one selection.
+// the model and one selection. Entries can be dragged; a drop is taken only from the list named
+// as the drop source, and it changes no entry: it only tells that it happened.
 #pragma once
 
 #include <QStackedWidget>
@@ -49,23 +50,48 @@ public:
     // The captions of the selected entries, in list order.
     std::vector<std::string> SelectedCaptions() const;
 
+    // Orders the entries by a column (a stable sort through the items' own comparison) and
+    // shows the order in the details header.
+    void Sort(int column, bool descending);
+    int SortedColumn() const { return sortedColumn_; }
+    bool SortedDescending() const { return sortedDescending_; }
+
+    // The only list whose entries may be dropped here; nullptr refuses every drop.
+    void SetDropSource(const FileListView* source) { dropSource_ = source; }
+    // Whether a drag that started at source (a widget, or nullptr for one from another
+    // program) may be dropped here: only one from the drop source.
+    bool AcceptsDropFrom(const QObject* source) const;
+    // A drop that started at source: when accepted, emits Dropped and answers true.
+    bool DropFrom(const QObject* source);
+    // Whether the object is this list or one of its views.
+    bool Holds(const QObject* object) const;
+
 signals:
     // The list received the keyboard focus.
     void Entered();
     void DoubleClicked();
     // A context menu was asked for at this global position.
     void ContextMenuRequested(const QPoint& globalPos);
+    // A click on the caption of a column in the details view.
+    void ColumnClicked(int column);
+    // Entries of the drop source were dropped here.
+    void Dropped();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ApplyColumnAlignment();
+    void ShowSortIndicator();
+    bool DragEvent(QEvent* event);
 
     QStandardItemModel* model_;
     QTreeView* details_;
     QListView* icons_;
     ViewStyle style_ = ViewStyle::Details;
+    const FileListView* dropSource_ = nullptr;
+    int sortedColumn_ = -1; // not sorted yet
+    bool sortedDescending_ = false;
 };
 
 } // namespace qv

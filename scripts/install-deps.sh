@@ -12,7 +12,7 @@ build_packages=(
     shared-mime-info
 )
 screenshot_packages=(
-    xvfb xauth x11-utils imagemagick fonts-noto-cjk
+    xvfb xauth x11-utils imagemagick fonts-noto-cjk adwaita-icon-theme
 )
 run_packages=(
     "${build_packages[@]}"

@@ -119,6 +119,14 @@ QRect BandBar::BandRect(int band) const {
     return band >= 0 && band < BandCount() ? bands_[static_cast<std::size_t>(band)].rect : QRect();
 }
 
+int BandBar::LeastWidth(int band) const {
+    // A band never gets narrower than its control can be drawn (the method buttons would lose
+    // their captions), nor narrower than a grip with a little room.
+    const QWidget* control = bands_[static_cast<std::size_t>(band)].control;
+    const int controlWidth = control ? control->minimumSizeHint().width() + GripWidth + 1 : 0;
+    return std::max(MinBandWidth, controlWidth);
+}
+
 void BandBar::Relayout() {
     const QRect area = contentsRect();
     const int rowHeight = RowHeight();
@@ -128,14 +136,16 @@ void BandBar::Relayout() {
         // Every band but the last keeps the width it asks for as long as the row has room; the
         // last one takes the rest. Without room, the bands before the last give way from the
         // right, down to their least width.
-        std::vector<int> widths;
-        for (int b : row)
-            widths.push_back(std::max(bands_[static_cast<std::size_t>(b)].width, MinBandWidth));
-        int taken = MinBandWidth;
+        std::vector<int> widths, least;
+        for (int b : row) {
+            least.push_back(LeastWidth(b));
+            widths.push_back(std::max(bands_[static_cast<std::size_t>(b)].width, least.back()));
+        }
+        int taken = least.back();
         for (std::size_t i = 0; i + 1 < widths.size(); ++i)
             taken += widths[i];
         for (std::size_t i = widths.size() - 1; i-- > 0 && taken > area.width();) {
-            const int give = std::min(taken - area.width(), widths[i] - MinBandWidth);
+            const int give = std::min(taken - area.width(), widths[i] - least[i]);
             widths[i] -= give;
             taken -= give;
         }
@@ -143,7 +153,7 @@ void BandBar::Relayout() {
         const int y = area.top() + static_cast<int>(r) * rowHeight;
         for (std::size_t i = 0; i < row.size(); ++i) {
             const bool last = i + 1 == row.size();
-            const int w = last ? std::max(area.right() + 1 - x, MinBandWidth) : widths[i];
+            const int w = last ? std::max(area.right() + 1 - x, least[i]) : widths[i];
             Band& band = bands_[static_cast<std::size_t>(row[i])];
             band.rect = QRect(x, y, w, rowHeight);
             if (band.control)

@@ -38,6 +38,9 @@ public:
     int RowCount() const;
     int RowOf(int band) const;
     int RowHeight() const;
+    // The least width of a band: its control's least width with the grip, and never below
+    // MinBandWidth.
+    int LeastWidth(int band) const;
     // Where the band is drawn, after the last layout.
     QRect BandRect(int band) const;
 

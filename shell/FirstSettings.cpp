@@ -43,7 +43,7 @@ RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browse
     for (const std::string& list : {source, crypted}) {
         reg.SetInteger(list, "Name", 170);
         reg.SetInteger(list, "Size", 80);
-        reg.SetInteger(list, "Date", 140);
+        reg.SetInteger(list, "Date", 165);
         reg.SetInteger(list, "Attributes", 50);
     }
     reg.SetInteger(source, "FileType", 140);

@@ -6,6 +6,7 @@
 #include "DriveBox.h"
 #include "Drives.h"
 #include "FileListView.h"
+#include "FileLists.h"
 #include "Forms.h"
 #include "HelpViewer.h"
 #include "PanelBar.h"
@@ -19,7 +20,11 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QMenu>
+#include <QProgressBar>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -46,6 +51,12 @@ const char* const OpenFilesQuestion =
 
 constexpr int MainHelpTopic = 20;
 constexpr int DirPanelWidth = 190;
+// The form's spacing: the margin inside the panels and between a picture and its label.
+constexpr int FormMargin = 4;
+constexpr int ListImageSize = 24;
+constexpr int ProgressBarHeight = 10;
+// RaiseLists makes the lists this much shorter to make room for their bars.
+constexpr int RaisedBy = 16;
 
 const QColor Blue(0, 0, 255);
 const QColor Navy(0, 0, 128);
@@ -73,6 +84,15 @@ QMenu* MakeMenu(QWidget* parent, const char* name, std::initializer_list<QAction
     return menu;
 }
 
+LayoutRect RectOf(const QWidget* widget) {
+    const QRect r = widget->geometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+void Place(QWidget* widget, const LayoutRect& r) {
+    widget->setGeometry(r.Left, r.Top, r.Width, r.Height);
+}
+
 } // namespace
 
 TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrace trace)
@@ -83,6 +103,7 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
     CreateTimers();
     CreatePopupMenus();
     CreateBands();
+    PlaceControls();
 
     ui_->Splitter1->setStretchFactor(0, 0);
     ui_->Splitter1->setStretchFactor(1, 1);
@@ -101,6 +122,10 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
         SetStatusBars();
         return true;
     });
+    startup_.Add(StartupStep::Layout, [this] {
+        Reresize();
+        return true;
+    });
     startup_.Add(StartupStep::DirectoryTree, [this] {
         ui_->User_DirectoryListBox->setFocus();
         User_DirectoryListBoxEnter();
@@ -113,6 +138,7 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
     });
 
     FormCreate();
+    WireViews();
     StartInCurrentDirectory();
 }
 
@@ -151,6 +177,7 @@ void TMainWin::Wire() {
     connect(ui.MasterPwdExpire_Button, &QAction::triggered, this, &TMainWin::SetMasterPwdExpired);
     connect(MasterPwd_Timer, &QTimer::timeout, this, &TMainWin::MasterPwd_TimerTimer);
     connect(ui.Exit1, &QAction::triggered, this, &TMainWin::Exit1Click);
+    connect(Process_Timer, &QTimer::timeout, this, &TMainWin::Process_TimerTimer);
 
     connect(ui.DriveComboBox1, &QComboBox::activated, this, &TMainWin::DriveComboBox1Click);
     DirectoryTree* tree = ui.User_DirectoryListBox;
@@ -174,6 +201,65 @@ void TMainWin::Wire() {
 
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { ShowHelpTopic(MainHelpTopic); });
+}
+
+// The view styles, the toggles of the status area and the tool bar, and the layout rules.
+void TMainWin::WireViews() {
+    Ui::TMainWin& ui = *ui_;
+    for (QAction* item :
+         {ui.Large_MenuItem, ui.Small_MenuItem, ui.List_MenuItem, ui.Details_MenuItem})
+        connect(item, &QAction::triggered, this, [this, item] { ChangeView(item); });
+    connect(ui.StatusBars_MenuItem, &QAction::triggered, this,
+            [this] { ShowAsChecked(ui_->Status_CoolBar, ui_->StatusBars_MenuItem); });
+    connect(ui.ToolBar_MenuItem, &QAction::triggered, this,
+            [this] { ShowAsChecked(ui_->ToolBar1, ui_->ToolBar_MenuItem); });
+    // The tool bar is shown and hidden through the View menu only, so that its check mark
+    // always tells the truth.
+    setContextMenuPolicy(Qt::NoContextMenu);
+    connect(ui.Status_CoolBar, &BandBar::Resized, this, &TMainWin::Reresize);
+    connect(ui.Status_CoolBar, &BandBar::BandsChanged, this, &TMainWin::Reresize);
+    connect(ui.Splitter1, &QSplitter::splitterMoved, this, &TMainWin::UpdateWidths);
+    // The window's layouts size the panels in an order of their own, sometimes after the
+    // status area has told of its new size; the panels' own resizes re-apply the rules too.
+    ui.Dir_Panel->installEventFilter(this);
+    ui.Grid_Panel->installEventFilter(this);
+}
+
+bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize &&
+        (watched == ui_->Dir_Panel || watched == ui_->Grid_Panel)) {
+        const auto* resize = static_cast<const QResizeEvent*>(event);
+        if (resize->size().height() != resize->oldSize().height())
+            Reresize();
+        else
+            UpdateWidths();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The form's places that depend on the style: the drive box as high as the style draws it, the
+// tree below it, the plain list level with the tree, and the plain list's pictures and label
+// above the list. The layout rules keep these tops and work out the rest.
+void TMainWin::PlaceControls() {
+    Ui::TMainWin& ui = *ui_;
+    QWidget* drive = ui.DriveComboBox1;
+    drive->setGeometry(FormMargin, FormMargin, drive->width(), drive->sizeHint().height());
+    const int top = drive->geometry().bottom() + 1 + FormMargin;
+    ui.User_DirectoryListBox->move(FormMargin, top);
+    ui.Source_ListView->move(FormMargin, top);
+    const int imageTop = std::max(top - FormMargin - ListImageSize, 0);
+    for (QLabel* image : {ui.Open_Image, ui.Open_Image_Hl, ui.Closed_Image, ui.Closed_Image_Hl})
+        image->setGeometry(FormMargin, imageTop, ListImageSize, ListImageSize);
+    for (QLabel* label : {ui.Avail_Label, ui.Crypted_Label}) {
+        label->resize(label->sizeHint());
+        label->move(FormMargin + ListImageSize + FormMargin, imageTop + FormMargin);
+    }
+    // Between runs a bar lies behind the bottom edge of its list.
+    for (auto [bar, list] : {std::pair{ui.ProgressBar1, ui.Source_ListView},
+                             std::pair{ui.ProgressBar2, ui.Crypted_ListView}}) {
+        bar->setGeometry(FormMargin, bar->y(), bar->width(), ProgressBarHeight);
+        bar->stackUnder(list);
+    }
 }
 
 FileListView* TMainWin::SourceList() const {
@@ -201,6 +287,12 @@ void TMainWin::FormCreate() {
     prgState_ = std::make_unique<TQV_PrgState>();
     created("TQV_PrgState");
     LoadSettings();
+    SetupImageList(Small_ImageList);
+    SetupImageList(Large_ImageList);
+    fileLists_ = std::make_unique<TQV_FileLists>(*ui_->Source_ListView, *ui_->Crypted_ListView,
+                                                 FileShow_FileListBox, *prgState_, *pwd_, settings_,
+                                                 Small_ImageList, Large_ImageList);
+    fileLists_->Status = [this](const std::string& message) { UpdateStatus(message); };
 }
 
 void TMainWin::FormActivate() {
@@ -235,6 +327,11 @@ void TMainWin::showEvent(QShowEvent* event) {
         move(display->availableGeometry().center() - rect().center());
     // Run once the window has its size, after the events of the showing are through.
     QMetaObject::invokeMethod(this, &TMainWin::FormActivate, Qt::QueuedConnection);
+}
+
+void TMainWin::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Reresize();
 }
 
 void TMainWin::closeEvent(QCloseEvent* event) {
@@ -298,6 +395,7 @@ void TMainWin::User_DirectoryListBoxEnter() {
     if (!prgState_->ListsUnread)
         return;
     FileShow_FileListBox.Read(CurrentDirectory());
+    ReadFLists();
     prgState_->ListsUnread = false;
 }
 
@@ -305,6 +403,9 @@ void TMainWin::User_DirectoryListBoxChange() {
     const std::string directory = CurrentDirectory();
     FileShow_FileListBox.Read(directory);
     DirShow_FileListBox.Read(directory);
+    // Until the tree's first focus the lists stay empty; that focus reads them.
+    if (!prgState_->ListsUnread)
+        ReadFLists();
 }
 
 void TMainWin::SetButtonsInStatus() {
@@ -427,7 +528,169 @@ void TMainWin::DatabaseSwitchedOff() {
 }
 
 void TMainWin::UpdateStatus(const std::string& message) {
-    ui_->StatusBar3->SetPanelText(0, QString::fromStdString(message));
+    PanelBar* line = ui_->StatusBar3;
+    QLabel* panel = line->Panel(0);
+    for (const std::string& text : StatusSettlingTexts(message)) {
+        line->SetPanelText(0, QString::fromStdString(text));
+        // Each text is drawn as it comes, not only the last one at the next painting.
+        if (panel && panel->isVisible())
+            panel->repaint();
+    }
+}
+
+void TMainWin::RaiseLists() {
+    Ui::TMainWin& ui = *ui_;
+    for (FileListView* list : {ui.Source_ListView, ui.Crypted_ListView})
+        list->resize(list->width(), std::max(list->height() - RaisedBy, 0));
+    for (QProgressBar* bar : {ui.ProgressBar1, ui.ProgressBar2}) {
+        bar->setValue(0);
+        bar->show();
+    }
+    prgState_->ListsRaised = true;
+}
+
+void TMainWin::DropLists() {
+    ui_->ProgressBar1->hide();
+    ui_->ProgressBar2->hide();
+    prgState_->ListsRaised = false;
+    // The lists take their full height by the layout rules, which also holds when the window
+    // was resized while the bars were shown.
+    Reresize();
+}
+
+void TMainWin::StartProgressTimer() {
+    progress_.Start();
+    Process_Timer->start();
+    // The bars of a run that a resize between two files has put behind the lists come out again
+    // for this file.
+    const QProgressBar* bar = ui_->ProgressBar1;
+    const FileListView* list = ui_->Source_ListView;
+    if (prgState_->ListsRaised && bar->y() < list->geometry().bottom() + 1)
+        Reresize();
+}
+
+void TMainWin::StopProgressTimer() {
+    Process_Timer->stop();
+}
+
+void TMainWin::Process_TimerTimer() {
+    Ui::TMainWin& ui = *ui_;
+    const bool encrypting = (prgState_->BusyFlags & EncryptingFile) != 0;
+    const TQV_ProgressMeter::Reading reading =
+        progress_.Tick(BlocksDone, BlocksTotal, encrypting, ui.ProgressBar1->maximum());
+    ui.ProgressBar1->setValue(reading.Bar1);
+    ui.ProgressBar2->setValue(reading.Bar2);
+    if (!reading.Statistics)
+        return;
+    const ProgressStatistics& s = *reading.Statistics;
+    const std::pair<PanelBar*, const std::string*> fields[] = {
+        {ui.StatusBar2, &s.Elapsed},    {ui.StatusBar2, &s.Remaining},
+        {ui.StatusBar2, &s.Throughout}, {ui.StatusBar1, &s.Estimated},
+        {ui.StatusBar1, &s.Done},       {ui.StatusBar1, &s.Size}};
+    for (int i = 0; i < 6; ++i)
+        fields[i].first->SetPanelText(i % 3, QString::fromStdString(*fields[i].second));
+}
+
+void TMainWin::ReadFLists() {
+    fileLists_->ReadFLists();
+}
+
+void TMainWin::UpdateFLists(const std::string& name, const std::string& newName, bool keepOther,
+                            Direction direction) {
+    fileLists_->UpdateFLists(name, newName, keepOther, direction);
+}
+
+void TMainWin::RemoveListItem(FileListView* list, const std::string& caption) {
+    fileLists_->RemoveListItem(*list, caption);
+}
+
+void TMainWin::ChangeView(QAction* sender) {
+    Ui::TMainWin& ui = *ui_;
+    SetListViewStyle(sender == ui.Large_MenuItem   ? ViewStyle::LargeIcons
+                     : sender == ui.Small_MenuItem ? ViewStyle::SmallIcons
+                     : sender == ui.List_MenuItem  ? ViewStyle::List
+                                                   : ViewStyle::Details);
+}
+
+void TMainWin::SetListViewStyle(ViewStyle style) {
+    Ui::TMainWin& ui = *ui_;
+    ui.Source_ListView->SetStyle(style);
+    ui.Crypted_ListView->SetStyle(style);
+    QAction* item = style == ViewStyle::LargeIcons   ? ui.Large_MenuItem
+                    : style == ViewStyle::SmallIcons ? ui.Small_MenuItem
+                    : style == ViewStyle::List       ? ui.List_MenuItem
+                                                     : ui.Details_MenuItem;
+    item->setChecked(true);
+}
+
+void TMainWin::StatusBars_MenuItemClick() {
+    ui_->StatusBars_MenuItem->trigger();
+}
+
+void TMainWin::ToolBar_MenuItemClick() {
+    ui_->ToolBar_MenuItem->trigger();
+}
+
+void TMainWin::ShowAsChecked(QWidget* area, const QAction* item) {
+    area->setVisible(item->isChecked());
+    // The window's layouts hand the room over now rather than at their next turn, so the
+    // layout rules below see the panels' new sizes.
+    layout()->activate();
+    ui_->Client_Panel->layout()->activate();
+    Reresize();
+}
+
+bool TMainWin::SingleFileWork() const {
+    return prgState_ && (prgState_->BusyFlags & (EncryptingFile | DecryptingFile)) != 0;
+}
+
+MainLayoutControls TMainWin::ReadLayout() const {
+    const Ui::TMainWin& ui = *ui_;
+    MainLayoutControls c;
+    c.LeftPanelWidth = ui.Dir_Panel->width();
+    c.LeftPanelHeight = ui.Dir_Panel->height();
+    c.RightPanelWidth = ui.Grid_Panel->width();
+    c.DriveBox = RectOf(ui.DriveComboBox1);
+    c.Tree = RectOf(ui.User_DirectoryListBox);
+    c.PlainImage = RectOf(ui.Open_Image);
+    c.PlainList = RectOf(ui.Source_ListView);
+    c.ProgressBar1 = RectOf(ui.ProgressBar1);
+    c.CryptedImage = RectOf(ui.Closed_Image);
+    c.CryptedLabel = RectOf(ui.Crypted_Label);
+    c.CryptedList = RectOf(ui.Crypted_ListView);
+    c.ProgressBar2 = RectOf(ui.ProgressBar2);
+    return c;
+}
+
+void TMainWin::ApplyLayout(const MainLayoutControls& c) {
+    Ui::TMainWin& ui = *ui_;
+    Place(ui.DriveComboBox1, c.DriveBox);
+    Place(ui.User_DirectoryListBox, c.Tree);
+    Place(ui.Source_ListView, c.PlainList);
+    Place(ui.ProgressBar1, c.ProgressBar1);
+    Place(ui.Closed_Image, c.CryptedImage);
+    Place(ui.Closed_Image_Hl, c.CryptedImage);
+    Place(ui.Crypted_Label, c.CryptedLabel);
+    Place(ui.Crypted_ListView, c.CryptedList);
+    Place(ui.ProgressBar2, c.ProgressBar2);
+}
+
+void TMainWin::UpdateWidths() {
+    MainLayoutControls c = ReadLayout();
+    qv::UpdateWidths(c);
+    ApplyLayout(c);
+}
+
+void TMainWin::Reresize() {
+    MainLayoutControls c = ReadLayout();
+    qv::Reresize(c, SingleFileWork());
+    ApplyLayout(c);
+}
+
+void TMainWin::RenderGrid2Images() {
+    MainLayoutControls c = ReadLayout();
+    qv::RenderGrid2Images(c);
+    ApplyLayout(c);
 }
 
 SettingsHolders TMainWin::Holders() {

@@ -5,8 +5,13 @@
 #pragma once
 
 #include "FileListBox.h"
+#include "FileListView.h"
+#include "ImageList.h"
+#include "ListEntries.h"
+#include "MainLayout.h"
 #include "MasterPass.h"
 #include "ProgramSettings.h"
+#include "Progress.h"
 #include "RegistrySettings.h"
 #include "StartupSequence.h"
 
@@ -17,6 +22,7 @@
 #include <memory>
 #include <string>
 
+class QAction;
 class QMenu;
 class QTimer;
 class QToolButton;
@@ -28,10 +34,10 @@ class TMainWin;
 namespace qv {
 
 class DriveCheck;
-class FileListView;
 class Forms;
 class HelpViewer;
 class TQV_DirCryptor;
+class TQV_FileLists;
 class TQV_PrgState;
 class TQV_Pwd;
 class TQV_PwdTable;
@@ -75,9 +81,14 @@ public:
     QMenu* PopupMenu1; // directory tree
     QMenu* PopupMenu2; // plain list
     QMenu* PopupMenu3; // crypted list
+    // The icons of the file lists; both show the process's icon list once set up.
+    TQV_ImageList Small_ImageList{16};
+    TQV_ImageList Large_ImageList{32};
 
     FileListView* SourceList() const;
     FileListView* CryptedList() const;
+    // The contents of the two lists, from FormCreate until FormDestroy.
+    TQV_FileLists& FileLists() const { return *fileLists_; }
 
     void FormCreate();
     // The start-up sequence; runs once, on the first showing of the window.
@@ -105,8 +116,37 @@ public:
     void SetMasterPwdExpired();
     void MasterPwd_TimerTimer();
 
-    // The one way to show a message in the status line.
+    // The one way to show a message in the status line: a short settling sequence of the
+    // message with blanks before it, then the message.
     void UpdateStatus(const std::string& message);
+
+    // The progress bars under the lists, shown for a run and hidden after it.
+    void RaiseLists();
+    void DropLists();
+    // Around each engine call: the 50 ms timer that fills the bars and the statistics.
+    void StartProgressTimer();
+    void StopProgressTimer();
+    void Process_TimerTimer();
+    const TQV_ProgressMeter& Progress() const { return progress_; }
+
+    // The file lists (the work is done by FileLists()).
+    void ReadFLists();
+    void UpdateFLists(const std::string& name, const std::string& newName, bool keepOther,
+                      Direction direction);
+    void RemoveListItem(FileListView* list, const std::string& caption);
+
+    // The view style of both lists: the handler of the four menu items, and the style itself.
+    void ChangeView(QAction* sender);
+    void SetListViewStyle(ViewStyle style);
+    // Show or hide the status area and the tool bar, as a click on their menu items does.
+    void StatusBars_MenuItemClick();
+    void ToolBar_MenuItemClick();
+
+    // The layout rules: widths alone after the splitter moved, everything after a change of the
+    // window's size, of the status bands, or of what is shown.
+    void UpdateWidths();
+    void Reresize();
+    void RenderGrid2Images();
 
     void LoadSettings();
     void SaveSettings();
@@ -137,12 +177,22 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateTimers();
     void CreatePopupMenus();
     void CreateBands();
+    void PlaceControls();
     void Wire();
+    void WireViews();
+    bool SingleFileWork() const;
+    MainLayoutControls ReadLayout() const;
+    void ApplyLayout(const MainLayoutControls& controls);
+    // The visibility of the status area or the tool bar follows its menu item, and the rest
+    // of the window takes or gives the room at once.
+    void ShowAsChecked(QWidget* area, const QAction* item);
     void StartInCurrentDirectory();
     void MoveToDrive(const QString& drive);
     void SelectMethod(std::int32_t method);
@@ -167,6 +217,9 @@ private:
     std::unique_ptr<TQV_PrgState> prgState_;
     TQV_Settings settings_;
     TQV_StartupSequence startup_;
+    TQV_ProgressMeter progress_;
+    // Declared after the objects it works with, so that it goes first.
+    std::unique_ptr<TQV_FileLists> fileLists_;
     bool shown_ = false;
     bool destroyed_ = false;
 };

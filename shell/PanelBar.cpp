@@ -33,8 +33,10 @@ QString PanelBar::PanelText(int index) const {
 }
 
 void PanelBar::SetPanelText(int index, const QString& text) {
-    if (QLabel* panel = Panel(index))
+    if (QLabel* panel = Panel(index)) {
         panel->setText(text);
+        emit PanelTextChanged(index, text);
+    }
 }
 
 int PanelBar::PanelWidth(int index) const {

@@ -21,6 +21,10 @@ public:
     int PanelWidth(int index) const;
     void SetPanelWidth(int index, int width);
 
+signals:
+    // A panel was given a text, also the one it had.
+    void PanelTextChanged(int index, const QString& text);
+
 private:
     QList<QLabel*> Panels() const;
 };

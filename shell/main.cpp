@@ -1,6 +1,7 @@
 // Quorvane: encrypts and decrypts whole files with a password.
 #include "Drives.h"
 #include "Forms.h"
+#include "ImageList.h"
 #include "ProcessGuard.h"
 #include "QtAnswers.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorvane");
     QApplication::setDesktopFileName("quorvane");
+    qv::PrepareFileTypeIcons();
 
     // The standard buttons of message boxes in the user's language.
     QTranslator qtTexts;

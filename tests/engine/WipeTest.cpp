@@ -106,3 +106,18 @@ TEST(WipeFile, MissingFileFails) {
     TempDir dir;
     EXPECT_EQ(WipeFile(dir / "gone"), -2);
 }
+
+TEST(WipeFile, SymbolicLinkFailsWithoutTouchingItsTarget) {
+    TempDir dir;
+    const std::string target = dir / "target.txt";
+    qvtest::WriteText(target, "content behind the link");
+    chmod(target.c_str(), 0444);
+    ASSERT_EQ(symlink(target.c_str(), (dir / "link").c_str()), 0);
+
+    EXPECT_EQ(WipeFile(dir / "link"), -2);
+    EXPECT_EQ(qvtest::ReadText(target), "content behind the link");
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link", "target.txt"}));
+}

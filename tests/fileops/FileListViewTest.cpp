@@ -2,11 +2,14 @@
 
 #include <QHeaderView>
 #include <QListView>
+#include <QMimeData>
 #include <QStandardItemModel>
 #include <QTest>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace qv;
 
@@ -76,4 +79,71 @@ TEST(FileListView, TellsWhenItReceivesTheFocus) {
     list.setFocus();
     EXPECT_TRUE(QTest::qWaitFor([&] { return entered == before + 1; }));
     EXPECT_TRUE(list.IconView()->hasFocus());
+}
+
+TEST(FileListView, TakesDropsOnlyFromItsDropSourceAndNeverChangesItsEntries) {
+    FileListView plain, crypted;
+    Fill(plain, {"a.txt"});
+    Fill(crypted, {"b"});
+    plain.SetDropSource(&crypted);
+    int dropped = 0;
+    QObject::connect(&plain, &FileListView::Dropped, [&] { ++dropped; });
+
+    // Its own entries, another program's files, or no list at all: refused.
+    for (const QObject* source :
+         {static_cast<const QObject*>(plain.DetailsView()->viewport()),
+          static_cast<const QObject*>(&plain), static_cast<const QObject*>(plain.Model()),
+          static_cast<const QObject*>(nullptr)})
+        EXPECT_FALSE(plain.DropFrom(source));
+    EXPECT_EQ(dropped, 0);
+    // The partner, whichever view it shows.
+    EXPECT_TRUE(plain.DropFrom(crypted.DetailsView()->viewport()));
+    EXPECT_TRUE(plain.AcceptsDropFrom(crypted.IconView()));
+    EXPECT_EQ(dropped, 1);
+    EXPECT_FALSE(crypted.AcceptsDropFrom(plain.DetailsView())); // it named no source
+
+    // A drop reaching the view itself (from outside this program here) inserts nothing.
+    plain.show();
+    std::unique_ptr<QMimeData> data(plain.Model()->mimeData({plain.Model()->index(0, 0)}));
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(plain.DetailsView()),
+                                    static_cast<QAbstractItemView*>(plain.IconView())}) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, data.get(),
+                              Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &enter);
+        EXPECT_FALSE(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton,
+                        Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &drop);
+        EXPECT_FALSE(drop.isAccepted());
+    }
+    EXPECT_EQ(plain.Model()->rowCount(), 1);
+    EXPECT_EQ(dropped, 1);
+}
+
+TEST(FileListView, SortsByAColumnAndShowsTheOrderInTheHeader) {
+    FileListView list;
+    list.SetColumns({"名稱", "大小"});
+    Fill(list, {"b", "c", "a"});
+    EXPECT_FALSE(list.DetailsView()->header()->isSortIndicatorShown());
+    list.Sort(0, true);
+    EXPECT_EQ(list.Model()->item(0)->text(), "c");
+    EXPECT_EQ(list.Model()->item(2)->text(), "a");
+    EXPECT_EQ(list.SortedColumn(), 0);
+    EXPECT_TRUE(list.SortedDescending());
+    QHeaderView* header = list.DetailsView()->header();
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // A click on a caption is told; the header's arrow keeps showing the order the entries are
+    // in until the list is sorted again.
+    std::vector<int> clicked;
+    QObject::connect(&list, &FileListView::ColumnClicked, [&](int c) { clicked.push_back(c); });
+    list.show();
+    const QPoint at(header->sectionViewportPosition(1) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(clicked, std::vector<int>{1});
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    list.Sort(7, false); // no such column: nothing happens
+    EXPECT_EQ(list.SortedColumn(), 0);
 }

@@ -150,13 +150,16 @@ TEST(BandBar, ARowWithoutRoomShrinksItsBandsFromTheRight) {
     b.bar.SetBandBreak(1, false);
     b.bar.SetBandBreak(2, false);
     // 405 + 172 + 183 asked for before the last band, 600 there: the bands give way from the
-    // right down to their least width, the last band keeps its least width.
+    // right down to their least width (their label still drawn whole), the last band keeps its
+    // least width.
     EXPECT_EQ(b.Rows(), (std::vector<int>{0, 0, 0, 0}));
-    const int least = BandBar::MinBandWidth;
+    for (int band = 0; band < 4; ++band)
+        EXPECT_GE(b.bar.LeastWidth(band),
+                  std::max(BandBar::MinBandWidth, b.controls[band]->minimumSizeHint().width()));
     EXPECT_EQ(b.bar.BandRect(0).width(), 405);
-    EXPECT_EQ(b.bar.BandRect(1).width(), 600 - 405 - 2 * least);
-    EXPECT_EQ(b.bar.BandRect(2).width(), least);
-    EXPECT_EQ(b.bar.BandRect(3).width(), least);
+    EXPECT_EQ(b.bar.BandRect(1).width(), 600 - 405 - b.bar.LeastWidth(2) - b.bar.LeastWidth(3));
+    EXPECT_EQ(b.bar.BandRect(2).width(), b.bar.LeastWidth(2));
+    EXPECT_EQ(b.bar.BandRect(3).width(), b.bar.LeastWidth(3));
     EXPECT_EQ(b.bar.BandRect(3).right(), 599);
     // The widths asked for are kept for when there is room again.
     EXPECT_EQ(b.bar.BandWidth(1), 172);

@@ -4,6 +4,7 @@
 
 #include "Drives.h"
 #include "Forms.h"
+#include "PanelBar.h"
 #include "ScriptedAnswers.h"
 #include "TempDir.h"
 
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -54,6 +56,26 @@ protected:
 private:
     std::string savedDirectory_;
     std::string savedRegistry_;
+};
+
+// Every text a status bar's panel is given, in order.
+class PanelRecorder {
+public:
+    PanelRecorder(qv::PanelBar* bar, int panel) {
+        QObject::connect(bar, &qv::PanelBar::PanelTextChanged, &context_,
+                         [this, panel](int index, const QString& text) {
+                             if (index == panel)
+                                 texts.push_back(text.toStdString());
+                         });
+    }
+    bool Saw(const std::string& text) const {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
+
+    std::vector<std::string> texts;
+
+private:
+    QObject context_;
 };
 
 template <typename T>

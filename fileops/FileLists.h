@@ -1,0 +1,117 @@
+// The two file lists of the main window: the plain files of the directory the tree shows above,
+// the crypted files below. This fills them from the directory listing, gives each entry its
+// icon and details, moves entries between the lists after a single-file operation, sorts them,
+// and turns the lists' gestures (double click, drop) into the command they ask for.
+#pragma once
+
+#include "ListEntries.h"
+
+#include <QList>
+#include <QMimeDatabase>
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QStandardItem;
+
+namespace qv {
+
+class FileListView;
+class TQV_FileListBox;
+class TQV_ImageList;
+class TQV_PrgState;
+class TQV_Pwd;
+struct TQV_Settings;
+
+// Item data of a list entry beside its texts.
+enum FileListRole {
+    ImageIndexRole = Qt::UserRole + 1, // column 0: index in the image lists
+    FileNameRole,                      // column 0: the name of the file the entry stands for
+    SortValueRole,                     // columns 1 and 2: the size, the last-write time
+};
+
+// The date column's text: the time as the file system keeps it (UTC, not turned into local
+// time) in the user's short date format, a blank and the time as "hh:mm:ss".
+QString FileDateText(std::int64_t secondsUtc);
+
+class TQV_FileLists : public QObject {
+    Q_OBJECT
+
+public:
+    // files is the hidden listing of the directory the tree shows; the lists are filled from it
+    // and their names resolve against its directory.
+    TQV_FileLists(FileListView& source, FileListView& crypted, const TQV_FileListBox& files,
+                  TQV_PrgState& state, const TQV_Pwd& pwd, const TQV_Settings& settings,
+                  const TQV_ImageList& smallImages, const TQV_ImageList& largeImages,
+                  QObject* parent = nullptr);
+
+    // Shows a message in the status line.
+    std::function<void(const std::string&)> Status;
+
+    FileListView& Source() const { return source_; }
+    FileListView& Crypted() const { return crypted_; }
+
+    // The sort state both lists share: the column, and the direction, which every click on a
+    // column's caption turns round.
+    std::int32_t SortColumn = 0;
+    bool SortDescending = false;
+
+    // Empties both lists and fills them again from the listing, with the lists' drawing and
+    // sorting held back until both are full; each is sorted once at the end.
+    void ReadFLists();
+    // Appends an entry with its icon and details; in the quick mode of an unattended tree run
+    // (one password for the list or the run), without either.
+    void AddListItem(FileListView& list, const std::string& caption);
+    // The index of the file's icon in the image lists; 0 when its type has none.
+    int GetImageIndex(const std::string& fileName);
+    // Fills the details of the entry in row index from its file. An entry whose file cannot be
+    // opened or asked keeps no details.
+    void GetFileInfo(FileListView& list, int index);
+    // Removes the entry with this caption, if there is one. A caption that matches exactly is
+    // taken before one that differs only in letter case.
+    void RemoveListItem(FileListView& list, const std::string& caption);
+    // After a single-file operation on the entry name: adds the resulting file (named newName
+    // when not empty) to its list and sorts that list, and unless keepOther removes the
+    // source's entry from the other list.
+    void UpdateFLists(const std::string& name, const std::string& newName, bool keepOther,
+                      Direction direction);
+    // Sorts the list with the shared sort state. Left as it is while entries carry no details
+    // and the sort column is a detail column.
+    void SortList(FileListView& list);
+    // A click on a column's caption: refused while entries carry no details.
+    void ColumnClick(FileListView& list, int column);
+
+    // The file an entry of the list stands for, in the listed directory.
+    std::string FileNameOf(const FileListView& list, int row) const;
+    // The row of the first entry with this caption, or -1 (the same matching as RemoveListItem).
+    int FindCaption(const FileListView& list, const std::string& caption) const;
+
+signals:
+    // A gesture asks for a command: a double click in the plain list or a drop on the crypted
+    // list for encrypting the plain list's selection, a double click in the crypted list or a
+    // drop on the plain list for decrypting the crypted list's selection.
+    void CommandRequested(qv::Direction direction);
+
+private:
+    bool IsCrypted(const FileListView& list) const { return &list == &crypted_; }
+    std::string PathOf(const std::string& fileName) const;
+    void AddEntry(FileListView& list, const std::string& caption, const std::string& fileName);
+    // Fills the detail cells of an entry from its file; type, when given, is the file's MIME
+    // type already looked up.
+    void FillDetails(const QList<QStandardItem*>& cells, const std::string& fileName, bool crypted,
+                     const QMimeType* type);
+
+    FileListView& source_;
+    FileListView& crypted_;
+    const TQV_FileListBox& files_;
+    TQV_PrgState& state_;
+    const TQV_Pwd& pwd_;
+    const TQV_Settings& settings_;
+    const TQV_ImageList& smallImages_;
+    const TQV_ImageList& largeImages_;
+    QMimeDatabase mime_;
+};
+
+} // namespace qv

@@ -1,0 +1,100 @@
+// Pictures of the main window in states a person cannot reach from the outside on demand: the
+// file lists in the details and the large-icon style, and the progress bars raised while a file
+// is being encrypted. Run in a folder of sample files, with QUORVANE_REGISTRY naming a registry
+// file of its own, under a display (Xvfb):
+//   window_pictures OUTPUT-FOLDER
+// It writes details.png, large-icons.png, progress.png (the bars as a run raises them) and
+// progress-resized.png (the window resized while the file is being encrypted).
+#include "Drives.h"
+#include "FileListView.h"
+#include "Forms.h"
+#include "ImageList.h"
+#include "PrgState.h"
+#include "Pwd.h"
+#include "UserAnswers.h"
+#include "ui_MainWin.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QPixmap>
+#include <QStandardItemModel>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+// Messages go to the terminal; a picture run never waits for a person.
+class PrintedAnswers : public qv::UserAnswers {
+public:
+    qv::Button Ask(qv::MessageKind, const std::string& text, unsigned buttons) override {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        return buttons & qv::ButtonCancel ? qv::ButtonCancel : qv::ButtonOk;
+    }
+};
+
+bool Save(QWidget& window, const QDir& folder, const char* name) {
+    QCoreApplication::processEvents();
+    const QString path = folder.filePath(name);
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("Saved %s\n", qPrintable(path));
+    return true;
+}
+
+void Select(qv::FileListView* list, const QString& caption) {
+    const QList<QStandardItem*> found = list->Model()->findItems(caption);
+    if (!found.isEmpty())
+        list->Selection()->select(found.first()->index(),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: window_pictures OUTPUT-FOLDER\n");
+        return 2;
+    }
+    qv::PrepareFileTypeIcons();
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    PrintedAnswers answers;
+    const qv::DriveCheck drives;
+    qv::Forms forms(answers, drives);
+    qv::TMainWin& win = *forms.MainWin;
+    win.Settings().ShowTIP = false;
+    win.show();
+    if (!QTest::qWaitFor([&] { return win.Startup().Ran(); }, 10000)) {
+        std::fprintf(stderr, "the main window did not start\n");
+        return 1;
+    }
+    QTest::qWait(500); // the tree reads its folders in the background
+
+    bool ok = Save(win, folder, "details.png");
+    win.SetListViewStyle(qv::ViewStyle::LargeIcons);
+    ok = Save(win, folder, "large-icons.png") && ok;
+    win.SetListViewStyle(qv::ViewStyle::Details);
+
+    // A file of 400 KiB half encrypted, two seconds into it.
+    Select(win.SourceList(), "report.pdf");
+    win.SourceList()->setFocus();
+    win.RaiseLists();
+    win.PrgState().BusyFlags = qv::EncryptingFile;
+    win.UpdateStatus("Encrypting file report.pdf ...");
+    qv::BlocksTotal = 51201;
+    qv::BlocksDone = 25600;
+    win.StartProgressTimer();
+    while (win.Progress().Ticks() < 40)
+        win.Process_TimerTimer();
+    ok = Save(win, folder, "progress.png") && ok;
+    win.resize(win.width() - 60, win.height() + 40);
+    ok = Save(win, folder, "progress-resized.png") && ok;
+    win.StopProgressTimer();
+    win.PrgState().BusyFlags = 0;
+    win.DropLists();
+    return ok ? 0 : 1;
+}
