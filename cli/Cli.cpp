@@ -7,19 +7,21 @@
 #include "ProcessGuard.h"
 #include "Progress.h"
 #include "Pwd.h"
+#include "Report.h"
 #include "Signals.h"
+#include "StoredPasswords.h"
 #include "Wipe.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
 namespace qv::cli {
 
 namespace {
-
-constexpr const char* Program = "quorvane-cli";
 
 constexpr const char* HelpText = R"(Usage: quorvane-cli encrypt [OPTIONS] FILE...
        quorvane-cli decrypt [OPTIONS] FILE.cry...
@@ -49,6 +51,15 @@ Options:
                           Read the password from FILE.
       --password-fd N     Read the password from file descriptor N (to its end).
       --password-env NAME Take the password from the environment variable NAME.
+      --store             Use the database of stored passwords (below).
+      --db FILE           The database to use with --store. Without it: the one the
+                          desktop program is set to use ("Dir" in its settings),
+                          else ~/xwords.001.
+      --master-password-file FILE
+      --master-password-fd N
+      --master-password-env NAME
+                          Read the database's master password from FILE, from file
+                          descriptor N or from the environment variable NAME.
   -h, --help              Show this text.
 
 The password:
@@ -61,6 +72,38 @@ The password:
     encrypting  DES 6 to 8, IDEA 6 to 16, 3xDES 6 to 24
     decrypting  6 to 24 (a longer password than the method's key takes counts
                 only as far as the key reaches)
+
+Stored passwords (--store):
+  The database keeps each file's password under the file's full path,
+  enciphered under a master password. It is the desktop program's database: a
+  password stored by either program serves the other.
+  encrypt --store  files each file's password once its FILE.cry is written,
+                   before the plain file is wiped. A file whose password cannot
+                   be filed fails: its plain file stays, and a FILE.cry that was
+                   not there before is taken away again.
+  decrypt --store  decrypts each file that has a stored password with it and
+                   removes it from the database (also with --keep): a stored
+                   password serves once.
+                   The other files take the password as usual; without a
+                   password option it is typed at the terminal when the first
+                   of them comes, so nothing is asked when every file has one.
+                   A stored password that does not open its file (wrong, or
+                   the file is damaged) is gone from the database afterwards;
+                   when the file fails for any other reason (no room, Ctrl+C,
+                   ...) the password is put back.
+  The master password has 6 to 16 characters. At a terminal it is typed twice
+  while the database does not exist yet; encrypt --store then creates it,
+  readable by its owner only. From a file, a descriptor or a variable it is
+  taken as it is (one trailing newline is not part of it), and for a new
+  database that text becomes its master password. A wrong master password, or
+  a database that is damaged or is not one, ends the command before any file is
+  touched. decrypt --store without a database needs no master password, says
+  so, and decrypts with the password given.
+  A file's full path is its folder as the shell names it ($PWD; symbolic links
+  are not followed) joined with its name, so decrypt a file under the path it
+  was encrypted with: a file that was moved or renamed is not found. A FILE.cry
+  is found under FILE's path. Paths are compared without regard to letter case,
+  so two files whose paths differ only in case share one entry.
 
 Progress:
   While a file is processed, a bar with the throughput is shown on standard error
@@ -75,7 +118,8 @@ Failures:
 Exit status:
   0    every file succeeded
   1    at least one file failed
-  2    the command line or the password was not usable; no file was touched
+  2    the command line, the password, the master password or the database
+       was not usable; no file was touched
   128+N  stopped by signal N (130 for Ctrl+C)
 )";
 
@@ -89,13 +133,12 @@ struct Options {
     bool help = false;
     bool passwordGiven = false;
     PasswordRequest password;
+    bool store = false;
+    std::string database; // --db, "" for the default
+    bool masterPasswordGiven = false;
+    PasswordRequest masterPassword;
     std::vector<std::string> files;
 };
-
-void Report(const std::string& subject, const std::string& message) {
-    std::fprintf(stderr, "%s: %s%s%s\n", Program, subject.c_str(), subject.empty() ? "" : ": ",
-                 message.c_str());
-}
 
 bool MethodFromName(const std::string& name, std::int32_t& method) {
     const std::string lower = AsciiLower(name);
@@ -105,6 +148,24 @@ bool MethodFromName(const std::string& name, std::int32_t& method) {
         method = MethodTripleDes;
     else if (lower == "idea")
         method = MethodIdea;
+    else
+        return false;
+    return true;
+}
+
+// Whether name is one of the options that say where a password comes from, --password-file,
+// --password-fd and --password-env, or the same three with --master-password- for the master
+// password.
+bool SourceOption(const std::string& name, bool& master, PasswordSource& source) {
+    constexpr std::string_view MasterPrefix = "--master-";
+    master = name.rfind(MasterPrefix, 0) == 0;
+    const std::string option = master ? "--" + name.substr(MasterPrefix.size()) : name;
+    if (option == "--password-file")
+        source = PasswordSource::File;
+    else if (option == "--password-fd")
+        source = PasswordSource::Descriptor;
+    else if (option == "--password-env")
+        source = PasswordSource::Environment;
     else
         return false;
     return true;
@@ -127,13 +188,16 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     }
     o.command = args[i++];
 
-    auto setPassword = [&](PasswordSource source, const std::string& value) {
-        if (o.passwordGiven) {
-            error = "give the password one way only";
+    // --password-file FILE and the like, and --master-password-file FILE and the like.
+    auto setSource = [&](bool master, PasswordSource source, const std::string& value) {
+        bool& given = master ? o.masterPasswordGiven : o.passwordGiven;
+        if (given) {
+            error =
+                master ? "give the master password one way only" : "give the password one way only";
             return false;
         }
-        o.passwordGiven = true;
-        o.password = {source, value};
+        given = true;
+        (master ? o.masterPassword : o.password) = {source, value};
         return true;
     };
     bool onlyFiles = false;
@@ -161,8 +225,11 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             value = arg.substr(2);
             hasValue = true;
         }
-        const bool takesValue = name == "-m" || name == "--method" || name == "--password-file" ||
-                                name == "--password-fd" || name == "--password-env";
+        bool master = false;
+        PasswordSource source = PasswordSource::Terminal;
+        const bool sourceOption = SourceOption(name, master, source);
+        const bool takesValue =
+            name == "-m" || name == "--method" || name == "--db" || sourceOption;
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) {
                 error = "option " + name + " needs a value";
@@ -182,15 +249,17 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
                 return false;
             }
             o.methodGiven = true;
-        } else if (name == "--password-file") {
-            if (!setPassword(PasswordSource::File, value))
+        } else if (sourceOption) {
+            if (!setSource(master, source, value))
                 return false;
-        } else if (name == "--password-fd") {
-            if (!setPassword(PasswordSource::Descriptor, value))
+        } else if (name == "--store") {
+            o.store = true;
+        } else if (name == "--db") {
+            if (value.empty()) {
+                error = "--db needs the path of a file";
                 return false;
-        } else if (name == "--password-env") {
-            if (!setPassword(PasswordSource::Environment, value))
-                return false;
+            }
+            o.database = value;
         } else if (name == "--keep") {
             o.keep = true;
         } else if (name == "--force") {
@@ -202,10 +271,9 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             for (std::size_t k = 1; k < name.size(); ++k)
                 (name[k] == 'k' ? o.keep : name[k] == 'f' ? o.force : o.verbose) = true;
         } else {
-            error =
-                "unknown option " + name +
-                (name.rfind("--pass", 0) == 0 ? " (a password is never taken from the command line)"
-                                              : "");
+            const bool password = name.rfind("--pass", 0) == 0 || name.rfind("--master", 0) == 0;
+            error = "unknown option " + name +
+                    (password ? " (a password is never taken from the command line)" : "");
             return false;
         }
     }
@@ -219,8 +287,24 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
         error = "--method applies to encrypt only; a crypted file names its own method";
         return false;
     }
-    if (o.command == "info" && (o.passwordGiven || o.keep || o.force)) {
+    if (o.command == "info" && (o.passwordGiven || o.keep || o.force || o.store ||
+                                !o.database.empty() || o.masterPasswordGiven)) {
         error = "info takes no password and changes no file";
+        return false;
+    }
+    if (!o.store && (!o.database.empty() || o.masterPasswordGiven)) {
+        error = "--db and the master password options belong with --store";
+        return false;
+    }
+    // A descriptor is read to its end and a variable is taken out of the environment once read,
+    // so neither can give both passwords.
+    if (o.passwordGiven && o.masterPasswordGiven && o.password.source == o.masterPassword.source &&
+        o.password.source != PasswordSource::File &&
+        o.password.argument == o.masterPassword.argument) {
+        error =
+            "the password and the master password cannot come from the same " +
+            std::string(o.password.source == PasswordSource::Descriptor ? "file descriptor"
+                                                                        : "environment variable");
         return false;
     }
     return true;
@@ -271,29 +355,84 @@ std::string Printable(const std::string& name) {
     return out;
 }
 
+// The password given for the command: read before the first file, or, when decrypting with
+// stored passwords, when the first file without a stored one comes. It is asked for once: a
+// failure is remembered and serves every later file.
+class GivenPassword {
+public:
+    GivenPassword(TQV_Pwd& pwd, const PasswordRequest& request, PasswordRules rules)
+        : pwd_(pwd), request_(request), rules_(std::move(rules)) {}
+
+    // Makes pwd hold the password; false, with the reason in error, when there is none.
+    bool Obtain(std::string& error) {
+        if (!tried_) {
+            tried_ = true;
+            SecureBytes password;
+            if (ReadPassword(request_, rules_, password, error_)) {
+                pwd_.SetTypedPassword(password.data(), password.size());
+                pwd_.HasPassword = true;
+            }
+        }
+        error = error_;
+        return pwd_.HasPassword;
+    }
+
+private:
+    TQV_Pwd& pwd_;
+    const PasswordRequest& request_;
+    PasswordRules rules_;
+    bool tried_ = false;
+    std::string error_;
+};
+
 class Runner {
 public:
-    Runner(const Options& o, TQV_Pwd& pwd) : o_(o), pwd_(pwd) {
-        pwd_.AbortRequested = &stop_;
-        pwd_.ChunkDone = [this] {
-            if (StopSignal() != 0)
-                stop_ = true;
-            bar_.Update();
-        };
+    // pwd holds the password given; stored receives a password taken from the database, which
+    // is null without --store.
+    Runner(const Options& o, GivenPassword& given, TQV_Pwd& pwd, TQV_Pwd& stored,
+           StoredPasswords* database)
+        : o_(o), given_(given), pwd_(pwd), stored_(stored), database_(database) {
+        for (TQV_Pwd* holder : {&pwd_, &stored_}) {
+            holder->AbortRequested = &stop_;
+            holder->ChunkDone = [this] {
+                if (StopSignal() != 0)
+                    stop_ = true;
+                bar_.Update();
+            };
+        }
     }
 
     bool Encrypt(const std::string& path) {
         const std::string target = path + CryptExtension;
         if (const std::string problem = Refusal(path, target); !problem.empty())
             return Fail(path, problem);
+        std::string error;
+        if (!given_.Obtain(error))
+            return Fail(path, error);
+        const bool replacing = PathExists(target);
         unsigned mode = 0600;
         const std::int32_t code =
             RunEngine(path, mode, [&] { return pwd_.EncryptFile(path, o_.method); });
         if (code != CryptOk)
             return Fail(path, ResultText(code, true));
         SetPermissions(target, mode);
+        // Filed before the plain file is wiped, and only for a file that is really encrypted:
+        // filing first would replace the entry of an older FILE.cry even when this encryption
+        // then fails.
+        if (database_ && !database_->Store(path, AbsolutePath(path))) {
+            SetPermissions(path, mode);
+            if (!replacing && unlink(target.c_str()) == 0) {
+                SyncDirectoryOf(target);
+                return Fail(path, "not encrypted, as its password could not be stored; nothing "
+                                  "was changed");
+            }
+            return Fail(path, "encrypted to " + target +
+                                  ", but its password could not be stored; the plain file "
+                                  "was kept");
+        }
         if (o_.verbose)
-            std::printf("encrypted %s -> %s\n", path.c_str(), target.c_str());
+            std::printf("encrypted %s -> %s%s\n", path.c_str(), target.c_str(),
+                        database_ ? " (password stored)" : "");
         if (!o_.keep && WipeFile(path) != 0) {
             SetPermissions(path, mode);
             return Fail(path, "encrypted to " + target +
@@ -309,17 +448,36 @@ public:
         const std::string derived = DerivedPlainPath(path);
         if (const std::string problem = Refusal(path, derived); !problem.empty())
             return Fail(path, problem);
+
+        // A crypted file's password is stored under its plain file's full path: its own path
+        // without ".cry".
+        std::string key;
+        bool fromDatabase = false;
+        if (database_) {
+            key = DerivedPlainPath(AbsolutePath(path));
+            fromDatabase = database_->Retrieve(path, key);
+        }
+        if (std::string error; !fromDatabase && !given_.Obtain(error)) {
+            if (StopSignal() != 0)
+                return false;
+            return Fail(path, (database_ ? "no password is stored for it, and " : "") + error);
+        }
+        TQV_Pwd& holder = fromDatabase ? stored_ : pwd_;
+
         unsigned mode = 0600;
         std::string storedName;
         const std::int32_t code =
-            RunEngine(path, mode, [&] { return pwd_.DecryptFile(path, storedName); });
+            RunEngine(path, mode, [&] { return holder.DecryptFile(path, storedName); });
+        if (code != CryptOk && fromDatabase)
+            return FailWithStoredPassword(path, key, code);
         if (code != CryptOk)
             return Fail(path, ResultText(code, false));
         const std::string plain =
             storedName.empty() ? derived : JoinPath(DirectoryPart(derived), storedName);
         SetPermissions(plain, mode);
         if (o_.verbose)
-            std::printf("decrypted %s -> %s\n", path.c_str(), plain.c_str());
+            std::printf("decrypted %s -> %s%s\n", path.c_str(), plain.c_str(),
+                        fromDatabase ? " (stored password)" : "");
         if (o_.keep) {
             SetPermissions(path, mode);
         } else if (unlink(path.c_str()) != 0) {
@@ -374,8 +532,26 @@ private:
         return false;
     }
 
+    // A decryption with a stored password failed. The password was taken out of the database
+    // when it was handed over; one that does not open the file stays out, but a file that
+    // failed for another reason (no room, a stop, a file that vanished) still needs it, so it
+    // goes back under its key.
+    bool FailWithStoredPassword(const std::string& path, const std::string& key,
+                                std::int32_t code) {
+        if (code == CryptWrongPassword)
+            return Fail(path, "its stored password does not open it (wrong password, or the file "
+                              "is damaged); that password is no longer in the database");
+        const bool putBack = database_->Store(path, key);
+        return Fail(path, ResultText(code, false) +
+                              (putBack ? "; its stored password was put back"
+                                       : "; its stored password could not be put back"));
+    }
+
     const Options& o_;
+    GivenPassword& given_;
     TQV_Pwd& pwd_;
+    TQV_Pwd& stored_;
+    StoredPasswords* database_;
     ProgressBar bar_;
     bool stop_ = false;
 };
@@ -462,20 +638,38 @@ int RunCli(int argc, char** argv) {
         return allOk ? 0 : 1;
     }
 
-    TQV_Pwd pwd;
-    {
-        SecureBytes password;
-        if (!ReadPassword(o.password, RulesFor(o), password, error)) {
+    TQV_Pwd pwd;    // the password given for the command
+    TQV_Pwd stored; // decrypting: the password taken from the database for the file in hand
+    std::optional<StoredPasswords> database;
+    if (o.store) {
+        const std::string path =
+            o.database.empty() ? DefaultDatabaseLocation() : AbsolutePath(o.database);
+        database.emplace(o.command == "encrypt" ? pwd : stored, path);
+        if (o.command == "decrypt" && !database->Exists()) {
+            // Nothing to take from it and nothing to put into it: no master password is asked.
+            Report(path, "there is no database of stored passwords; the files are decrypted "
+                         "with the password given");
+            database.reset();
+        } else if (!database->Open(o.masterPassword, error)) {
             if (StopSignal() != 0)
                 return Stopped(StopSignal());
             Report("", error);
             return 2;
         }
-        pwd.SetTypedPassword(password.data(), password.size());
-        pwd.HasPassword = true;
     }
 
-    Runner runner(o, pwd);
+    GivenPassword given(pwd, o.password, RulesFor(o));
+    // Decrypting with stored passwords, the terminal is asked only for a file without one;
+    // any other source is read now, so that a password that cannot be used touches no file.
+    const bool askWhenNeeded = database && o.command == "decrypt" && !o.passwordGiven;
+    if (!askWhenNeeded && !given.Obtain(error)) {
+        if (StopSignal() != 0)
+            return Stopped(StopSignal());
+        Report("", error);
+        return 2;
+    }
+
+    Runner runner(o, given, pwd, stored, database ? &*database : nullptr);
     bool allOk = true;
     for (const std::string& file : o.files) {
         if (StopSignal() != 0)

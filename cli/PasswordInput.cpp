@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 #include "Signals.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,10 +18,6 @@ namespace {
 
 // More than any password the program accepts; what is longer is refused whole.
 constexpr std::size_t MaxRead = 4096;
-
-// The dialogs' own texts for a password of the wrong length.
-constexpr const char* TooFew = "Too few characters in password.";
-constexpr const char* TooMany = "Too many characters in password.";
 
 void StripOneNewline(SecureBytes& bytes) {
     if (!bytes.empty() && bytes.back() == '\n') {
@@ -45,10 +42,9 @@ bool ReadAll(int fd, SecureBytes& bytes, bool& tooLong) {
 
 std::string LengthProblem(const SecureBytes& password, const PasswordRules& rules) {
     if (password.size() < rules.minimum)
-        return std::string(TooFew) + " At least " + std::to_string(rules.minimum) + " are needed.";
+        return rules.tooFew + " At least " + std::to_string(rules.minimum) + " are needed.";
     if (password.size() > rules.maximum)
-        return std::string(TooMany) + " At most " + std::to_string(rules.maximum) +
-               " are allowed here.";
+        return rules.tooMany + " At most " + std::to_string(rules.maximum) + " are allowed here.";
     return {};
 }
 
@@ -115,8 +111,8 @@ LineResult ReadLine(int tty, const std::string& prompt, SecureBytes& line) {
 bool FromTerminal(const PasswordRules& rules, SecureBytes& password, std::string& error) {
     UniqueFd tty(open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (!tty.Valid()) {
-        error = "there is no terminal to type the password at; give it with --password-file, "
-                "--password-fd or --password-env";
+        error = "there is no terminal to type the " + rules.what + " at; give it with " +
+                rules.options + "-file, " + rules.options + "-fd or " + rules.options + "-env";
         return false;
     }
     auto say = [&tty](const std::string& text) {
@@ -125,15 +121,18 @@ bool FromTerminal(const PasswordRules& rules, SecureBytes& password, std::string
     };
     for (int attempt = 0; attempt < 3; ++attempt) {
         SecureBytes first, second;
-        LineResult result = ReadLine(tty.Get(), "Password (" + rules.description + "): ", first);
+        std::string prompt = rules.what + " (" + rules.description + "): ";
+        prompt.front() =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(prompt.front())));
+        LineResult result = ReadLine(tty.Get(), prompt, first);
         if (result == LineResult::Read && rules.confirm && LengthProblem(first, rules).empty())
-            result = ReadLine(tty.Get(), "The same password again: ", second);
+            result = ReadLine(tty.Get(), "The same " + rules.what + " again: ", second);
         if (result == LineResult::Interrupted) {
             error = "interrupted";
             return false;
         }
         if (result != LineResult::Read) {
-            error = "no password was typed";
+            error = "no " + rules.what + " was typed";
             return false;
         }
         if (const std::string problem = LengthProblem(first, rules); !problem.empty()) {
@@ -141,13 +140,20 @@ bool FromTerminal(const PasswordRules& rules, SecureBytes& password, std::string
             continue;
         }
         if (rules.confirm && first != second) {
-            say("The two passwords differ.");
+            say(rules.differ);
             continue;
+        }
+        if (rules.accept) {
+            if (const std::string refusal = rules.accept(first, rules.confirm ? second : first);
+                !refusal.empty()) {
+                say(refusal);
+                continue;
+            }
         }
         password = std::move(first);
         return true;
     }
-    error = "no usable password after three attempts";
+    error = "no usable " + rules.what + " after three attempts";
     return false;
 }
 
@@ -163,7 +169,7 @@ bool ReadPassword(const PasswordRequest& request, const PasswordRules& rules, Se
     std::string from;
     switch (request.source) {
     case PasswordSource::File: {
-        from = "the password file " + request.argument;
+        from = "the " + rules.what + " file " + request.argument;
         UniqueFd fd(open(request.argument.c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd.Valid() || !ReadAll(fd.Get(), password, tooLong)) {
             error = "cannot read " + from + ": " + std::strerror(errno);
@@ -177,12 +183,12 @@ bool ReadPassword(const PasswordRequest& request, const PasswordRules& rules, Se
         errno = 0;
         const long fd = std::strtol(request.argument.c_str(), &end, 10);
         if (request.argument.empty() || *end != '\0' || errno != 0 || fd < 0 || fd > 1000000) {
-            error =
-                "--password-fd needs a file descriptor number, not \"" + request.argument + "\"";
+            error = rules.options + "-fd needs a file descriptor number, not \"" +
+                    request.argument + "\"";
             return false;
         }
         if (!ReadAll(static_cast<int>(fd), password, tooLong)) {
-            error = "cannot read the password from " + from + ": " + std::strerror(errno);
+            error = "cannot read the " + rules.what + " from " + from + ": " + std::strerror(errno);
             return false;
         }
         break;
@@ -207,10 +213,13 @@ bool ReadPassword(const PasswordRequest& request, const PasswordRules& rules, Se
     StripOneNewline(password);
     if (tooLong) {
         password.clear();
-        error = std::string(TooMany) + " (" + from + ")";
+        error = rules.tooMany + " (" + from + ")";
         return false;
     }
-    if (std::string problem = LengthProblem(password, rules); !problem.empty()) {
+    std::string problem = LengthProblem(password, rules);
+    if (problem.empty() && rules.accept)
+        problem = rules.accept(password, password);
+    if (!problem.empty()) {
         password.clear();
         error = problem + " (" + from + ")";
         return false;

@@ -1,6 +1,8 @@
 // The work list: the file names a command works on and the directory they are in.
 #pragma once
 
+#include "FileSystem.h" // CurrentDirectory
+
 #include <string>
 #include <vector>
 
@@ -19,8 +21,5 @@ public:
     // current directory, which the directory tree keeps equal to the directory it shows.
     void CollectSelection(const std::vector<std::string>& selectedCaptions);
 };
-
-// The process's current directory; "" when it cannot be told (it was removed).
-std::string CurrentDirectory();
 
 } // namespace qv

@@ -50,6 +50,33 @@ bool IsSymbolicLink(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+std::string CurrentDirectory() {
+    std::vector<char> buffer(256);
+    for (;;) {
+        if (getcwd(buffer.data(), buffer.size()))
+            return buffer.data();
+        if (errno != ERANGE)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string ShellCurrentDirectory() {
+    struct stat here {
+    }, named{};
+    if (const char* pwd = std::getenv("PWD");
+        pwd && pwd[0] == '/' && stat(".", &here) == 0 && stat(pwd, &named) == 0 &&
+        here.st_dev == named.st_dev && here.st_ino == named.st_ino)
+        return NormalisePath(pwd);
+    return CurrentDirectory();
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && path.front() == '/')
+        return NormalisePath(path);
+    return NormalisePath(JoinPath(ShellCurrentDirectory(), path));
+}
+
 bool GetPermissions(const std::string& path, unsigned& mode) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)

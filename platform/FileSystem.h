@@ -16,6 +16,20 @@ bool IsRegularFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool IsSymbolicLink(const std::string& path);
 
+// The process's current directory as the system reports it (every link resolved); "" when it
+// cannot be told (it was removed).
+std::string CurrentDirectory();
+
+// The current directory as the user's shell names it: $PWD when that is an absolute path of
+// this very directory (it keeps the symbolic links the user went through), else
+// CurrentDirectory().
+std::string ShellCurrentDirectory();
+
+// path made absolute against ShellCurrentDirectory() and normalised by its text (NormalisePath),
+// so the same file gets the same name however it was given ("a.txt", "./a.txt",
+// "sub/../a.txt").
+std::string AbsolutePath(const std::string& path);
+
 // The permission bits (mode & 07777) stand for a file's attributes.
 bool GetPermissions(const std::string& path, unsigned& mode);
 bool SetPermissions(const std::string& path, unsigned mode);

@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include <vector>
+
 namespace qv {
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
@@ -27,6 +29,29 @@ std::string FileNamePart(const std::string& path) {
 std::string ExtensionOf(const std::string& name) {
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string NormalisePath(const std::string& path) {
+    const bool absolute = !path.empty() && path.front() == '/';
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == ".." && !parts.empty() && parts.back() != "..")
+            parts.pop_back();
+        else if (part != ".." || !absolute)
+            parts.push_back(part);
+    }
+    std::string out = absolute ? "/" : "";
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        out += (i == 0 ? "" : "/") + parts[i];
+    return out.empty() ? "." : out;
 }
 
 std::string AsciiLower(std::string text) {

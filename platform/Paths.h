@@ -19,6 +19,12 @@ std::string FileNamePart(const std::string& path);
 // The extension of a file name from its last "." ("" when it has none), as written.
 std::string ExtensionOf(const std::string& name);
 
+// The path with "." components, repeated separators and a trailing separator removed, and each
+// ".." taking away the component before it, all by the text alone (no link is followed, so the
+// result names the folders as the user wrote them). ".." at the root stays at the root; a
+// relative path keeps the ".." it cannot take away, and an empty result is ".".
+std::string NormalisePath(const std::string& path);
+
 // ASCII lower case, for the program's case-insensitive comparisons of extensions and switches.
 std::string AsciiLower(std::string text);
 

@@ -1,150 +1,20 @@
 // quorvane-cli as a script sees it: the built program run in a temporary folder.
-#include "TempDir.h"
+#include "CliSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
+#include <cstdio>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <map>
 #include <string>
 #include <vector>
 
+using namespace clitest;
 using qvtest::PatternBytes;
 using qvtest::ReadBytes;
 using qvtest::ReadText;
 using qvtest::TempDir;
 using qvtest::WriteBytes;
 using qvtest::WriteText;
-
-namespace {
-
-using Names = std::vector<std::string>;
-
-struct Result {
-    int status = -1; // exit status, or 128 + signal
-    std::string out, err;
-};
-
-struct Run {
-    std::vector<std::string> args;
-    std::map<std::string, std::string> env; // added to the environment
-    std::string passwordOnFd;               // written to a pipe that the program gets as fd 5
-    bool withoutTerminal = true;            // in a session of its own, without /dev/tty
-};
-
-std::string Drain(int fd) {
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0)
-            text.append(buffer, static_cast<std::size_t>(n));
-    return text;
-}
-
-std::vector<char*> Argv(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    static const std::string program = QV_CLI_PATH;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    return argv;
-}
-
-int StatusOf(int wstatus) {
-    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-}
-
-Result RunCli(const Run& run) {
-    int out[2], err[2], pw[2];
-    if (pipe(out) != 0 || pipe(err) != 0 || pipe(pw) != 0)
-        throw std::runtime_error("pipe");
-    const auto argv = Argv(run.args);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (run.withoutTerminal)
-            setsid();
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        dup2(pw[0], 5);
-        const int devNull = open("/dev/null", O_RDONLY);
-        dup2(devNull, 0);
-        for (const int fd : {out[0], out[1], err[0], err[1], pw[0], pw[1], devNull})
-            if (fd > 5)
-                close(fd);
-        for (const auto& [name, value] : run.env)
-            setenv(name.c_str(), value.c_str(), 1);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    close(pw[0]);
-    if (!run.passwordOnFd.empty())
-        (void)!write(pw[1], run.passwordOnFd.data(), run.passwordOnFd.size());
-    close(pw[1]);
-    Result result;
-    // Small outputs: reading one pipe to its end before the other cannot block the program.
-    result.err = Drain(err[0]);
-    result.out = Drain(out[0]);
-    close(out[0]);
-    close(err[0]);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    result.status = StatusOf(wstatus);
-    return result;
-}
-
-// The three ways of handing over a password without the command line.
-struct Source {
-    const char* name;
-    std::vector<std::string> options;
-    std::map<std::string, std::string> env;
-    std::string fd;
-};
-
-Source ByEnvironment(const std::string& password) {
-    return {"environment",
-            {"--password-env", "QV_TEST_PASSWORD"},
-            {{"QV_TEST_PASSWORD", password}},
-            ""};
-}
-
-Source ByFile(const TempDir& dir, const std::string& content) {
-    WriteText(dir / "password.txt", content);
-    return {"file", {"--password-file", dir / "password.txt"}, {}, ""};
-}
-
-Source ByDescriptor(const std::string& content) {
-    return {"descriptor", {"--password-fd", "5"}, {}, content};
-}
-
-Result RunWith(const Source& source, std::vector<std::string> args) {
-    Run run;
-    run.args = std::move(args);
-    run.args.insert(run.args.begin() + 1, source.options.begin(), source.options.end());
-    run.env = source.env;
-    run.passwordOnFd = source.fd;
-    return RunCli(run);
-}
-
-mode_t ModeOf(const std::string& path) {
-    struct stat st {};
-    stat(path.c_str(), &st);
-    return st.st_mode & 07777;
-}
-
-} // namespace
 
 TEST(Cli, RoundTripWithEachPasswordSourceAndMethod) {
     struct Case {
@@ -307,7 +177,7 @@ TEST(Cli, InfoNeedsNoPassword) {
     ASSERT_EQ(
         RunWith(ByEnvironment("secret"), {"encrypt", "-m", "idea", dir / "report.doc"}).status, 0);
     WriteText(dir / "broken.cry", "QV9");
-    const Result r = RunCli({{"info", dir / "report.doc.cry", dir / "broken.cry"}, {}, "", true});
+    const Result r = RunArgs({"info", dir / "report.doc.cry", dir / "broken.cry"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, (dir / "report.doc.cry") +
                          "\n  method:      IDEA (QV98)\n  plain size:  1000 bytes\n"
@@ -338,95 +208,18 @@ TEST(Cli, UsageErrorsAndHelp) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        const Result r = RunCli({c.args, {}, "", true});
+        const Result r = RunArgs(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
     }
-    const Result help = RunCli({{"--help"}, {}, "", true});
+    const Result help = RunArgs({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* word :
          {"encrypt", "decrypt", "info", "--method", "--keep", "--force", "--verbose",
           "--password-file", "--password-fd", "--password-env", "trailing newline", "Exit status"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
 }
-
-namespace {
-
-// The program on a pseudo-terminal, as a person at a terminal runs it.
-class Terminal {
-public:
-    explicit Terminal(const std::vector<std::string>& args) {
-        const auto argv = Argv(args);
-        pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
-        if (pid_ == 0) {
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-    }
-    ~Terminal() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (master_ >= 0)
-            close(master_);
-    }
-
-    // Reads until text appears (or five seconds pass); everything read is kept in Seen.
-    bool WaitFor(const std::string& text) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (seen_.find(text, from_) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > end || !ReadSome(100))
-                return false;
-        }
-        from_ = seen_.find(text, from_) + text.size();
-        return true;
-    }
-    void Type(const std::string& text) { (void)!write(master_, text.data(), text.size()); }
-
-    // The exit status once the program has ended; a program still running after 20 seconds
-    // is killed, and the test fails instead of hanging.
-    int Finish() {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        int wstatus = 0;
-        while (waitpid(pid_, &wstatus, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > end) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &wstatus, 0);
-                pid_ = -1;
-                ADD_FAILURE() << "the program did not end";
-                return -1;
-            }
-            ReadSome(100);
-        }
-        while (ReadSome(0)) {
-        }
-        pid_ = -1;
-        return StatusOf(wstatus);
-    }
-    const std::string& Seen() const { return seen_; }
-
-private:
-    bool ReadSome(int timeoutMs) {
-        pollfd p{master_, POLLIN, 0};
-        if (poll(&p, 1, timeoutMs) <= 0)
-            return false;
-        char buffer[4096];
-        const ssize_t n = read(master_, buffer, sizeof buffer);
-        if (n <= 0)
-            return false; // EIO once the program has ended
-        seen_.append(buffer, static_cast<std::size_t>(n));
-        return true;
-    }
-
-    int master_ = -1;
-    pid_t pid_ = -1;
-    std::string seen_;
-    std::size_t from_ = 0;
-};
-
-} // namespace
 
 TEST(Cli, TerminalPromptsTwiceWithoutEchoAndShowsProgress) {
     TempDir dir;

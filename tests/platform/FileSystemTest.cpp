@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qv;
 using qvtest::ReadText;
@@ -86,4 +88,50 @@ TEST(FileSystem, AtomicFileCloseGivesTheFileUp) {
     // The caller disposes of it: the object neither removed it nor moved it into place.
     EXPECT_EQ(ReadText(kept), "partial");
     EXPECT_FALSE(PathExists(dir / "target"));
+}
+
+TEST(FileSystem, ShellCurrentDirectoryKeepsTheLinksOfPwd) {
+    TempDir dir;
+    ASSERT_EQ(mkdir((dir / "real").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("real", (dir / "link").c_str()), 0);
+    const char* oldPwd = std::getenv("PWD");
+    const std::string savedPwd = oldPwd ? oldPwd : "";
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir((dir / "link").c_str()), 0);
+    char physical[4096];
+    ASSERT_NE(getcwd(physical, sizeof physical), nullptr);
+
+    struct Case {
+        std::string pwd; // "": unset
+        std::string expected;
+    };
+    const Case cases[] = {
+        {dir / "link", dir / "link"},
+        {dir / "link/.//", dir / "link"},
+        {dir / "real", dir / "real"},
+        {dir.Path(), physical}, // names another directory: not used
+        {"link", physical},     // not absolute
+        {"", physical},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pwd);
+        if (c.pwd.empty())
+            unsetenv("PWD");
+        else
+            setenv("PWD", c.pwd.c_str(), 1);
+        EXPECT_EQ(ShellCurrentDirectory(), c.expected);
+        EXPECT_EQ(CurrentDirectory(), physical);
+    }
+    setenv("PWD", (dir / "link").c_str(), 1);
+    EXPECT_EQ(AbsolutePath("sub/../a.txt"), dir / "link/a.txt");
+    EXPECT_EQ(AbsolutePath("./a.txt"), dir / "link/a.txt");
+    EXPECT_EQ(AbsolutePath("../b.txt"), dir / "b.txt");
+    EXPECT_EQ(AbsolutePath("/x/./y/../z"), "/x/z");
+
+    ASSERT_EQ(chdir(saved), 0);
+    if (oldPwd)
+        setenv("PWD", savedPwd.c_str(), 1);
+    else
+        unsetenv("PWD");
 }

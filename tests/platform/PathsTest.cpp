@@ -32,3 +32,24 @@ TEST(Paths, ExtensionsAndLowerCase) {
     EXPECT_EQ(ExtensionOf("README"), "");
     EXPECT_EQ(AsciiLower("/Des \xC3\x84"), "/des \xC3\x84");
 }
+
+TEST(Paths, NormaliseByTheTextAlone) {
+    struct Case {
+        const char* path;
+        const char* normal;
+    };
+    const Case cases[] = {
+        {"/home/ann/Docs/a.txt", "/home/ann/Docs/a.txt"},
+        {"/home//ann/./Docs/", "/home/ann/Docs"},
+        {"/home/ann/../bob/a.txt", "/home/bob/a.txt"},
+        {"/home/ann/Docs/../../..", "/"},
+        {"/../a.txt", "/a.txt"},
+        {"/", "/"},
+        {"a/./b/../c", "a/c"},
+        {"../a/../../b", "../../b"},
+        {"a/..", "."},
+        {"", "."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NormalisePath(c.path), c.normal) << c.path;
+}
