@@ -4,6 +4,7 @@
 #include "MasterPass.h"
 #include "Paths.h"
 #include "RegistryFile.h"
+#include "RegistryKeys.h"
 #include "Report.h"
 
 #include <cstdint>
@@ -86,7 +87,7 @@ private:
 std::string DefaultDatabaseLocation() {
     RegistryFile registry;
     if (registry.Load(RegistryFile::DefaultPath())) {
-        const RegistryValue* dir = registry.FindValue(MasterPassKey, "Dir");
+        const RegistryValue* dir = registry.FindValue(keys::MasterPass, "Dir");
         if (dir && dir->type == RegistryValue::Type::Text && !dir->text.empty())
             return AbsolutePath(dir->text);
     }

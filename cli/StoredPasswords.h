@@ -13,9 +13,6 @@
 
 namespace qv::cli {
 
-// The registry key whose "Dir" value names the database.
-inline constexpr const char* MasterPassKey = "\\crypt file\\Settings\\MasterPass";
-
 // The database used when --db does not name one: the "Dir" value of the registry file when the
 // file can be read and the value is a text that is not empty, else $HOME/xwords.001. The
 // registry is only read, never written. Made absolute (AbsolutePath).

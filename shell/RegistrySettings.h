@@ -3,6 +3,7 @@
 #pragma once
 
 #include "RegistryFile.h"
+#include "RegistryKeys.h"
 
 #include <cstdint>
 #include <string>
@@ -17,16 +18,6 @@ struct TQV_Settings;
 inline constexpr const char* NotInstalledMessage = "The program has not been installed correctly!";
 // The help file of the program, in the folder of the crypted files' icon.
 inline constexpr const char* HelpFileName = "Quorvane.hlp";
-
-namespace keys {
-inline constexpr const char* MainWin = "\\crypt file\\Settings\\MainWin";
-inline constexpr const char* ListView = "\\crypt file\\Settings\\ListView";
-inline constexpr const char* CoolBands = "\\crypt file\\Settings\\CoolBands";
-inline constexpr const char* DefaultIcon = "\\crypt file\\DefaultIcon";
-inline constexpr const char* Options = "\\crypt file\\Settings\\Options";
-inline constexpr const char* MasterPass = "\\crypt file\\Settings\\MasterPass";
-inline constexpr const char* BrowserCommand = "\\HTTP\\shell\\open\\command";
-} // namespace keys
 
 // The parts of the settings that the main window's controls hold: the window size, the widths
 // of the two lists' columns and the layout of the status bands. Bands are numbered from 0
