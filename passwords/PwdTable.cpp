@@ -1,5 +1,6 @@
 #include "PwdTable.h"
 
+#include "ByteOrder.h"
 #include "Crc.h"
 #include "FileSystem.h"
 #include "Idea.h"
@@ -22,16 +23,6 @@ constexpr std::uint8_t Magic[4] = {'P', 'T', '9', '8'};
 constexpr std::size_t HeaderSize = 14;
 constexpr std::size_t KeySize = 16;
 constexpr std::size_t ChecksumOffset = 8;
-
-void StoreLe32(std::uint8_t* p, std::uint32_t v) noexcept {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t LoadLe32(const std::uint8_t* p) noexcept {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // Closes a descriptor opened for reading on every path out of ReadDatabase.
 class ReadOnlyFile {
@@ -160,9 +151,9 @@ std::int32_t TQV_PwdTable::ReadDatabase(bool loadEntries) {
         return DatabaseReadFailed;
     if (std::memcmp(header, Magic, sizeof Magic) != 0)
         return DatabaseNotPt98;
-    const auto textLength = static_cast<std::int32_t>(LoadLe32(header + 4));
-    const std::uint32_t storedChecksum = LoadLe32(header + 8);
-    const auto storedCheck = static_cast<std::uint16_t>(header[12] | header[13] << 8);
+    const auto textLength = static_cast<std::int32_t>(LoadLittle<std::uint32_t>(header + 4));
+    const std::uint32_t storedChecksum = LoadLittle<std::uint32_t>(header + 8);
+    const auto storedCheck = LoadLittle<std::uint16_t>(header + 12);
 
     IdeaSubkeys decipher;
     {
@@ -259,9 +250,8 @@ std::int32_t TQV_PwdTable::WriteDatabase() {
 
         std::uint8_t header[HeaderSize] = {};
         std::memcpy(header, Magic, sizeof Magic);
-        StoreLe32(header + 4, static_cast<std::uint32_t>(textLength));
-        header[12] = static_cast<std::uint8_t>(check);
-        header[13] = static_cast<std::uint8_t>(check >> 8);
+        StoreLittle(header + 4, static_cast<std::uint32_t>(textLength));
+        StoreLittle(header + 12, check);
         if (!file.Write(header, HeaderSize)) {
             WipeStream(image);
             return DatabaseWriteFailed;
@@ -289,7 +279,7 @@ std::int32_t TQV_PwdTable::WriteDatabase() {
         WipeStream(image);
 
         std::uint8_t checksumBytes[4];
-        StoreLe32(checksumBytes, checksum);
+        StoreLittle(checksumBytes, checksum);
         if (pwrite(file.Fd(), checksumBytes, sizeof checksumBytes,
                    static_cast<off_t>(ChecksumOffset)) !=
             static_cast<ssize_t>(sizeof checksumBytes))
