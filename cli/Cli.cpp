@@ -2,6 +2,8 @@
 
 #include "CryptFile.h"
 #include "FileSystem.h"
+#include "ListEntries.h"
+#include "OneFile.h"
 #include "PasswordInput.h"
 #include "Paths.h"
 #include "ProcessGuard.h"
@@ -10,7 +12,6 @@
 #include "Report.h"
 #include "Signals.h"
 #include "StoredPasswords.h"
-#include "Wipe.h"
 
 #include <cstdio>
 #include <optional>
@@ -385,7 +386,10 @@ private:
     std::string error_;
 };
 
-class Runner {
+// Runs the shared one-file operations for the command's files: answers their questions from the
+// options, gets each file's password (from the database first, when decrypting with --store),
+// shows the progress bar, files passwords, and turns every outcome into a line on standard error.
+class Runner : public CryptFileSteps {
 public:
     // pwd holds the password given; stored receives a password taken from the database, which
     // is null without --store.
@@ -403,127 +407,136 @@ public:
     }
 
     bool Encrypt(const std::string& path) {
+        Begin(path, Direction::Encrypt);
         const std::string target = path + CryptExtension;
-        if (const std::string problem = Refusal(path, target); !problem.empty())
-            return Fail(path, problem);
-        std::string error;
-        if (!given_.Obtain(error))
-            return Fail(path, error);
-        const bool replacing = PathExists(target);
-        unsigned mode = 0600;
-        const std::int32_t code =
-            RunEngine(path, mode, [&] { return pwd_.EncryptFile(path, o_.method); });
-        if (code != CryptOk)
-            return Fail(path, ResultText(code, true));
-        SetPermissions(target, mode);
-        // Filed before the plain file is wiped, and only for a file that is really encrypted:
-        // filing first would replace the entry of an older FILE.cry even when this encryption
-        // then fails.
-        if (database_ && !database_->Store(path, AbsolutePath(path))) {
-            SetPermissions(path, mode);
-            if (!replacing && unlink(target.c_str()) == 0) {
-                SyncDirectoryOf(target);
-                return Fail(path, "not encrypted, as its password could not be stored; nothing "
-                                  "was changed");
-            }
-            return Fail(path, "encrypted to " + target +
-                                  ", but its password could not be stored; the plain file "
-                                  "was kept");
-        }
+        const CryptOutcome outcome =
+            EncryptOne(path, o_.method, o_.keep ? SourceDisposal::Keep : SourceDisposal::Wipe,
+                       *this);
+        if (outcome.Status != CryptStatus::Done)
+            return Failed(outcome, target);
         if (o_.verbose)
             std::printf("encrypted %s -> %s%s\n", path.c_str(), target.c_str(),
                         database_ ? " (password stored)" : "");
-        if (!o_.keep && WipeFile(path) != 0) {
-            SetPermissions(path, mode);
+        if (!o_.keep && !outcome.SourceErased)
             return Fail(path, "encrypted to " + target +
                                   ", but the plain file could not be wiped; it is still there");
-        }
         return true;
     }
 
     bool Decrypt(const std::string& path) {
-        const std::string name = FileNamePart(path);
-        if (name.size() <= 4 || AsciiLower(ExtensionOf(name)) != CryptExtension)
-            return Fail(path, "not a crypted file name: it must end in .cry");
+        Begin(path, Direction::Decrypt);
         const std::string derived = DerivedPlainPath(path);
-        if (const std::string problem = Refusal(path, derived); !problem.empty())
-            return Fail(path, problem);
-
-        // A crypted file's password is stored under its plain file's full path: its own path
-        // without ".cry".
-        std::string key;
-        bool fromDatabase = false;
-        if (database_) {
-            key = DerivedPlainPath(AbsolutePath(path));
-            fromDatabase = database_->Retrieve(path, key);
-        }
-        if (std::string error; !fromDatabase && !given_.Obtain(error)) {
-            if (StopSignal() != 0)
-                return false;
-            return Fail(path, (database_ ? "no password is stored for it, and " : "") + error);
-        }
-        TQV_Pwd& holder = fromDatabase ? stored_ : pwd_;
-
-        unsigned mode = 0600;
-        std::string storedName;
-        const std::int32_t code =
-            RunEngine(path, mode, [&] { return holder.DecryptFile(path, storedName); });
-        if (code != CryptOk && fromDatabase)
-            return FailWithStoredPassword(path, key, code);
-        if (code != CryptOk)
-            return Fail(path, ResultText(code, false));
-        const std::string plain =
-            storedName.empty() ? derived : JoinPath(DirectoryPart(derived), storedName);
-        SetPermissions(plain, mode);
+        const CryptOutcome outcome =
+            DecryptOne(path, o_.keep ? SourceDisposal::Keep : SourceDisposal::Delete, *this);
+        if (outcome.Status != CryptStatus::Done)
+            return Failed(outcome, derived);
+        const std::string plain = outcome.StoredName.empty()
+                                      ? derived
+                                      : JoinPath(DirectoryPart(derived), outcome.StoredName);
         if (o_.verbose)
             std::printf("decrypted %s -> %s%s\n", path.c_str(), plain.c_str(),
-                        fromDatabase ? " (stored password)" : "");
-        if (o_.keep) {
-            SetPermissions(path, mode);
-        } else if (unlink(path.c_str()) != 0) {
-            SetPermissions(path, mode);
+                        file_.fromDatabase ? " (stored password)" : "");
+        if (!o_.keep && !outcome.SourceErased)
             return Fail(path, "decrypted to " + plain +
                                   ", but the crypted file could not be "
                                   "deleted");
-        } else {
-            SyncDirectoryOf(path);
-        }
         return true;
     }
 
-private:
-    // Why path cannot be processed as a file, or nothing. A link is refused: the output would
-    // land beside the link, and wiping it would empty the file it points to.
-    static std::string NotAFile(const std::string& path) {
-        if (IsSymbolicLink(path))
-            return "a symbolic link; give the file it points to";
-        if (!IsRegularFile(path))
-            return PathExists(path) ? "not a regular file" : "no such file";
-        return {};
+    // An existing output is replaced only with --force.
+    bool ReplaceExisting(const std::string&) override { return o_.force; }
+
+    // The password given, or when decrypting with --store the file's stored password. A
+    // crypted file's password is stored under its plain file's full path: its own path without
+    // ".cry".
+    TQV_Pwd* PasswordFor(const std::string& sourcePath) override {
+        if (database_ && file_.direction == Direction::Decrypt) {
+            file_.key = DerivedPlainPath(sourcePath);
+            file_.fromDatabase = database_->Retrieve(file_.path, file_.key);
+            if (file_.fromDatabase)
+                return &stored_;
+        }
+        if (!given_.Obtain(file_.error)) {
+            file_.silent = StopSignal() != 0;
+            if (database_ && file_.direction == Direction::Decrypt)
+                file_.error = "no password is stored for it, and " + file_.error;
+            return nullptr;
+        }
+        return &pwd_;
     }
 
-    // Why path is not processed (it is no file, or output exists without --force), or nothing.
-    std::string Refusal(const std::string& path, const std::string& output) const {
-        if (std::string problem = NotAFile(path); !problem.empty())
-            return problem;
-        if (PathExists(output) && !o_.force)
-            return output + " already exists; --force replaces it";
-        return {};
-    }
-
-    // Runs the engine on path with the progress bar. The engine opens its input for writing
-    // too, so the read-only bit is cleared first; mode receives the bits path had, which go to
-    // the output, and path gets them back when the engine failed.
-    template <typename Engine>
-    std::int32_t RunEngine(const std::string& path, unsigned& mode, Engine engine) {
-        GetPermissions(path, mode);
-        SetArchiveOnly(path);
-        bar_.Start(path);
+    std::int32_t RunEngine(const std::function<std::int32_t()>& engine) override {
+        bar_.Start(file_.path);
         const std::int32_t code = engine();
         bar_.Clear();
-        if (code != CryptOk)
-            SetPermissions(path, mode);
         return code;
+    }
+
+    // Encrypting with --store, the password is filed once FILE.cry is written and before the
+    // plain file is wiped, and only for a file that is really encrypted: filing first would
+    // replace the entry of an older FILE.cry even when this encryption then fails.
+    bool OutputWritten(const std::string& outputPath, bool replaced) override {
+        if (!database_ || file_.direction != Direction::Encrypt)
+            return true;
+        if (database_->Store(file_.path, AbsolutePath(file_.path)))
+            return true;
+        const std::string target = file_.path + CryptExtension;
+        if (!replaced && unlink(outputPath.c_str()) == 0) {
+            SyncDirectoryOf(outputPath);
+            file_.error = "not encrypted, as its password could not be stored; nothing was changed";
+        } else {
+            file_.error = "encrypted to " + target +
+                          ", but its password could not be stored; the plain file was kept";
+        }
+        return false;
+    }
+
+private:
+    // What the steps learn about the file in hand.
+    struct FileInHand {
+        std::string path; // as given
+        Direction direction = Direction::Encrypt;
+        std::string error;         // why there is no password, or why the output was withdrawn
+        bool silent = false;       // stopped at the password prompt: nothing more to say
+        bool fromDatabase = false; // decrypting with the file's stored password
+        std::string key;           // its key in the database
+    };
+
+    void Begin(const std::string& path, Direction direction) {
+        file_ = FileInHand();
+        file_.path = path;
+        file_.direction = direction;
+    }
+
+    // The line for an operation that did not finish; output is the output's path as given.
+    bool Failed(const CryptOutcome& outcome, const std::string& output) {
+        const std::string& path = file_.path;
+        const bool encrypting = file_.direction == Direction::Encrypt;
+        switch (outcome.Status) {
+        case CryptStatus::SourceMissing:
+            return Fail(path, "no such file");
+        case CryptStatus::NotAFile:
+            // The output would land beside a link, and wiping the link would empty the file it
+            // points to.
+            return Fail(path, IsSymbolicLink(outcome.SourcePath)
+                                  ? "a symbolic link; give the file it points to"
+                                  : "not a regular file");
+        case CryptStatus::NotCryptedName:
+            return Fail(path, "not a crypted file name: it must end in .cry");
+        case CryptStatus::Declined:
+            return Fail(path, output + " already exists; --force replaces it");
+        case CryptStatus::NoPassword:
+            return file_.silent ? false : Fail(path, file_.error);
+        case CryptStatus::Withdrawn:
+            return Fail(path, file_.error);
+        case CryptStatus::Failed:
+            if (file_.fromDatabase)
+                return FailWithStoredPassword(path, file_.key, outcome.Code);
+            return Fail(path, ResultText(outcome.Code, encrypting));
+        case CryptStatus::Done:
+            break;
+        }
+        return true;
     }
 
     bool Fail(const std::string& path, const std::string& message) {
@@ -554,6 +567,7 @@ private:
     StoredPasswords* database_;
     ProgressBar bar_;
     bool stop_ = false;
+    FileInHand file_;
 };
 
 bool Info(const std::string& path, bool first) {
