@@ -2,9 +2,10 @@
 
 namespace qv {
 
-void TQV_DirCryptor::CollectSelection(const std::vector<std::string>& selectedCaptions) {
+void TQV_DirCryptor::CollectSelection(const std::vector<std::string>& selectedCaptions,
+                                      const std::string& shownDirectory) {
     FileNames = selectedCaptions;
-    Directory = CurrentDirectory();
+    Directory = shownDirectory;
 }
 
 } // namespace qv

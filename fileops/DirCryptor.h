@@ -1,8 +1,6 @@
 // The work list: the file names a command works on and the directory they are in.
 #pragma once
 
-#include "FileSystem.h" // CurrentDirectory
-
 #include <string>
 #include <vector>
 
@@ -17,9 +15,12 @@ public:
     std::vector<std::string> FileNames; // list captions, in the order collected
     std::string Directory;              // no trailing "/" except for the root
 
-    // Takes the captions of a list's selected entries, in list order, and the process's
-    // current directory, which the directory tree keeps equal to the directory it shows.
-    void CollectSelection(const std::vector<std::string>& selectedCaptions);
+    // Takes the captions of a list's selected entries, in list order, and the directory the
+    // lists show, which the directory tree keeps equal to the process's current directory. The
+    // directory is taken as given, not from the current directory, which the tree may change
+    // while the command runs.
+    void CollectSelection(const std::vector<std::string>& selectedCaptions,
+                          const std::string& shownDirectory);
 };
 
 } // namespace qv

@@ -11,6 +11,9 @@ namespace qv {
 // Which way a file goes: from the plain list to the crypted list, or back.
 enum class Direction { Encrypt, Decrypt };
 
+// The two file lists: the plain files above, the crypted files below.
+enum class ListSide { Plain, Crypted };
+
 // A crypted file's name ends in ".cry", in any letter case; ".cry" alone is one too.
 bool IsCryptedFileName(const std::string& name);
 

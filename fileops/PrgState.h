@@ -47,4 +47,19 @@ public:
     bool ListDetails = true; // list entries carry icons and details
 };
 
+// Marks work in BusyFlags for as long as it lives, whichever way the work ends.
+class BusyScope {
+public:
+    BusyScope(TQV_PrgState& state, BusyFlag bit) : state_(state), bit_(bit) {
+        state_.BusyFlags |= bit_;
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+    ~BusyScope() { state_.BusyFlags &= static_cast<std::uint8_t>(~bit_); }
+
+private:
+    TQV_PrgState& state_;
+    BusyFlag bit_;
+};
+
 } // namespace qv

@@ -2,6 +2,7 @@
 
 #include "BandBar.h"
 #include "DirCryptor.h"
+#include "FileSystem.h"
 #include "DirectoryTree.h"
 #include "DriveBox.h"
 #include "Drives.h"

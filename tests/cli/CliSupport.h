@@ -25,6 +25,7 @@
 
 namespace clitest {
 
+using qvtest::ModeOf;
 using qvtest::TempDir;
 using qvtest::WriteText;
 
@@ -180,11 +181,6 @@ inline Result RunWith(const Source& source, std::vector<std::string> args) {
     return RunCli(run);
 }
 
-inline mode_t ModeOf(const std::string& path) {
-    struct stat st {};
-    stat(path.c_str(), &st);
-    return st.st_mode & 07777;
-}
 
 // The program on a pseudo-terminal, as a person at a terminal runs it.
 class Terminal {

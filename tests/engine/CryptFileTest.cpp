@@ -1,6 +1,7 @@
 // Encrypting and decrypting whole files: the format byte for byte, every result code with what
 // it leaves behind, and the protection of the user's other files.
 #include "CryptFile.h"
+#include "FileSizeLimit.h"
 #include "FileSystem.h"
 #include "HexUtil.h"
 #include "Paths.h"
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 using namespace qv;
+using qvtest::FileSizeLimit;
 using qvtest::PatternBytes;
 using qvtest::ReadBytes;
 using qvtest::ReadText;
@@ -57,29 +59,6 @@ std::string TempFileIn(const TempDir& dir) {
             return dir / name;
     return {};
 }
-
-// Makes writes beyond a file size fail as on a full disk: with SIGXFSZ ignored, a write past
-// the limit returns EFBIG instead of killing the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, handler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*handler_)(int) = nullptr;
-};
 
 // During the first chunk: a second name for the temporary plain file, through which the test
 // sees what became of its content after the engine gave it up.

@@ -43,20 +43,14 @@ TEST(FileListBox, ADirectoryThatCannotBeReadLeavesItEmpty) {
     EXPECT_FALSE(error.empty());
 }
 
-TEST(DirCryptor, CollectsTheSelectionWithTheCurrentDirectory) {
-    TempDir dir;
-    const std::string saved = CurrentDirectory();
-    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
-    const std::string here = CurrentDirectory();
+TEST(DirCryptor, CollectsTheSelectionInListOrderWithTheDirectoryShown) {
     TQV_DirCryptor work;
     work.FileNames = {"old"};
-    work.CollectSelection({"z.txt", "a.txt", "m b.txt"});
+    work.CollectSelection({"z.txt", "a.txt", "m b.txt"}, "/home/ann/Docs");
     EXPECT_EQ(work.FileNames, (std::vector<std::string>{"z.txt", "a.txt", "m b.txt"}));
-    EXPECT_EQ(work.Directory, here);
+    EXPECT_EQ(work.Directory, "/home/ann/Docs");
 
-    ASSERT_EQ(chdir("/"), 0);
-    work.CollectSelection({});
+    work.CollectSelection({}, "/");
     EXPECT_TRUE(work.FileNames.empty());
     EXPECT_EQ(work.Directory, "/");
-    ASSERT_EQ(chdir(saved.c_str()), 0);
 }

@@ -2,6 +2,7 @@
 #include "PwdTable.h"
 
 #include "DatabaseOracle.h"
+#include "FileSizeLimit.h"
 #include "FileSystem.h"
 #include "PasswordsSupport.h"
 
@@ -9,6 +10,7 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,12 +21,6 @@ using namespace qvtest;
 namespace {
 
 using Entries = std::vector<std::string>;
-
-unsigned ModeOf(const std::string& path) {
-    unsigned mode = 0;
-    EXPECT_TRUE(GetPermissions(path, mode));
-    return mode;
-}
 
 } // namespace
 
@@ -223,25 +219,10 @@ TEST_F(DatabaseTest, AFolderThatDoesNotExistGivesTheMessageOnStoreOnly) {
 // previous database exactly as it was, and no temporary file behind.
 class DatabaseWriteFaultTest : public DatabaseTest {
 protected:
-    void LimitFileSize(rlim_t bytes) {
-        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_), 0);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        limited_ = true;
-    }
-    ~DatabaseWriteFaultTest() override {
-        if (limited_) {
-            setrlimit(RLIMIT_FSIZE, &saved_);
-            std::signal(SIGXFSZ, previousHandler_);
-        }
-    }
+    void LimitFileSize(rlim_t bytes) { limit_.emplace(bytes); }
 
 private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = SIG_DFL;
-    bool limited_ = false;
+    std::optional<FileSizeLimit> limit_;
 };
 
 TEST_F(DatabaseWriteFaultTest, AFailedStoreKeepsThePreviousDatabase) {

@@ -1,4 +1,5 @@
 #include "DirCryptor.h"
+#include "FileSystem.h"
 #include "DirectoryTree.h"
 #include "DriveBox.h"
 #include "ShellFixture.h"

@@ -1,5 +1,6 @@
 #include "BandBar.h"
 #include "DirCryptor.h"
+#include "FileSystem.h"
 #include "DirectoryTree.h"
 #include "DriveBox.h"
 #include "FileListView.h"

@@ -1,6 +1,7 @@
 #include "ShellFixture.h"
 
 #include "DirCryptor.h"
+#include "FileSystem.h"
 #include "FirstSettings.h"
 
 #include <QTest>

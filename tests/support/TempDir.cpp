@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qvtest {
@@ -77,6 +78,13 @@ std::vector<std::uint8_t> PatternBytes(std::size_t count, std::uint32_t seed) {
 
 bool RunningAsRoot() {
     return geteuid() == 0;
+}
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
 }
 
 } // namespace qvtest

@@ -31,5 +31,7 @@ std::string ReadText(const std::string& path);
 // Bytes from a fixed pattern generator, so that failures are reproducible.
 std::vector<std::uint8_t> PatternBytes(std::size_t count, std::uint32_t seed = 1);
 bool RunningAsRoot();
+// The permission bits of the file at path (0 when it cannot be asked).
+unsigned ModeOf(const std::string& path);
 
 } // namespace qvtest

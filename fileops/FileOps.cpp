@@ -1,0 +1,211 @@
+#include "FileOps.h"
+
+#include "CryptFile.h"
+#include "DirCryptor.h"
+#include "FileSystem.h"
+#include "Paths.h"
+#include "PrgState.h"
+#include "ProgramSettings.h"
+#include "Pwd.h"
+#include "UserAnswers.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* IdleMessage = "Idle.";
+
+struct CryptMessage {
+    std::int32_t Code;
+    const char* Text; // "%s" takes the list caption
+    unsigned Buttons;
+};
+
+// The message of each engine result code. The last two are codes of this engine that no message
+// of the program named: without a message a refused file would simply stay where it was.
+constexpr CryptMessage CryptMessages[] = {
+    {CryptCannotOpenInput, "不能來開啟這個檔案 %s .", ButtonOk}, // cannot open the file
+    {CryptCannotCreateOutput, "不能建立一個新的檔案.      ", ButtonOk}, // cannot create a file
+    {CryptReadFailed, "不能來讀取這個檔案 %s .", ButtonOk}, // cannot read the file
+    {CryptWrongPassword,
+     "Invalid password for the file %s !Press 'All' button to abort processing the file list.",
+     ButtonOk | ButtonAll},
+    {CryptNoMemory, "沒記憶體. ", ButtonOk}, // no memory
+    {CryptNotCrypted, "Cannot identify file %s as a valid crypted file.", ButtonOk},
+    {CryptStopped, "You have aborted processing %s.", ButtonOk},
+    {CryptWriteFailed, "Processing file %s has been aborted. The disk may be full.", ButtonOk},
+    {CryptTooLarge,
+     "The file %s is too large to be encrypted: a crypted file holds at most 2147483607 bytes.",
+     ButtonOk},
+    {CryptBadMethod,
+     "The file %s was not encrypted: no encryption method is chosen. Choose DES, 3xDES or IDEA.",
+     ButtonOk},
+};
+
+} // namespace
+
+// How the window asks, marks itself busy and shows progress around one engine call.
+class TQV_FileOps::WindowSteps : public CryptFileSteps {
+public:
+    WindowSteps(TQV_FileOps& ops, const std::string& name, Direction direction)
+        : ops_(ops), name_(name), direction_(direction) {}
+
+    bool ReplaceExisting(const std::string& outputPath) override {
+        const char* question =
+            direction_ == Direction::Encrypt
+                ? "File %s already exist in the list of encrypted files. Overwrite?"
+                : "File %s already exist in the list of non encrypted files. Overwrite?";
+        return ops_.ui_.Answers.Ask(MessageKind::Information, FillIn(question, outputPath),
+                                    ButtonOk | ButtonCancel) == ButtonOk;
+    }
+
+    TQV_Pwd* PasswordFor(const std::string&) override { return &ops_.pwd_; }
+
+    std::int32_t RunEngine(const std::function<std::int32_t()>& engine) override {
+        const bool encrypting = direction_ == Direction::Encrypt;
+        ops_.ui_.Status.UpdateStatus(
+            FillIn(encrypting ? "Encrypting file %s ..." : "Decrypting file %s ...", name_));
+        std::int32_t code = 0;
+        {
+            const BusyScope busy(ops_.state_, encrypting ? EncryptingFile : DecryptingFile);
+            ops_.ui_.Progress.StartProgressTimer();
+            code = engine();
+            ops_.ui_.Progress.StopProgressTimer();
+        }
+        ops_.ui_.Status.UpdateStatus(IdleMessage);
+        ops_.ui_.Progress.ResetProgressBars();
+        return code;
+    }
+
+private:
+    TQV_FileOps& ops_;
+    const std::string& name_;
+    Direction direction_;
+};
+
+TQV_FileOps::TQV_FileOps(TQV_Pwd& pwd, TQV_PrgState& state, const TQV_Settings& settings,
+                         FileOpsFrontEnd frontEnd)
+    : pwd_(pwd), state_(state), settings_(settings), ui_(frontEnd) {}
+
+void TQV_FileOps::EncrFile(const std::string& directory, const std::string& name) {
+    // Fixed now: the tree may move the current directory while the engine lets messages through.
+    const std::string dir = AbsolutePath(directory);
+    WindowSteps steps(*this, name, Direction::Encrypt);
+    const CryptOutcome outcome = EncryptOne(JoinPath(dir, name), settings_.Method,
+                                            SourceDisposal::WipeElseDelete, steps, &ui_.Status);
+    state_.TargetExisted = outcome.OutputExisted;
+    switch (outcome.Status) {
+    case CryptStatus::Done:
+        break;
+    case CryptStatus::SourceMissing:
+        ui_.Answers.ShowError(FillIn("File %s not found.", outcome.SourcePath));
+        return;
+    case CryptStatus::NotAFile:
+        ReportCryptResult(CryptCannotOpenInput, name);
+        return;
+    case CryptStatus::Failed:
+        ReportCryptResult(outcome.Code, name);
+        return;
+    default: // declined at the overwrite question
+        return;
+    }
+    if (!outcome.SourceErased)
+        ui_.Answers.ShowError(
+            FillIn("Unable to delete file %s from the list of non encrypted files.", name));
+    if (ui_.Lists.ShownDirectory() != dir)
+        return;
+    // The older crypted file's entry goes, so that the file is listed once.
+    if (state_.TargetExisted)
+        ui_.Lists.RemoveListItem(ListSide::Crypted,
+                                 CryptedCaption(name + CryptExtension, settings_.ShowCry));
+    ui_.Lists.UpdateFLists(name, {}, !outcome.SourceErased, Direction::Encrypt);
+}
+
+void TQV_FileOps::DecrFile(const std::string& directory, const std::string& name) {
+    const std::string dir = AbsolutePath(directory);
+    const std::string cryptedName = CryptedFileName(dir, name, settings_.ShowCry);
+    // The plain file's caption: the crypted file's name without ".cry".
+    const std::string plainName = FileNamePart(DerivedPlainPath(JoinPath(dir, cryptedName)));
+    WindowSteps steps(*this, name, Direction::Decrypt);
+    const CryptOutcome outcome = DecryptOne(JoinPath(dir, cryptedName), SourceDisposal::Delete,
+                                            steps, &ui_.Status);
+    state_.TargetExisted = outcome.OutputExisted;
+    switch (outcome.Status) {
+    case CryptStatus::Done:
+        break;
+    case CryptStatus::SourceMissing:
+        ui_.Answers.ShowError(FillIn("File %s not found.", outcome.SourcePath));
+        return;
+    case CryptStatus::NotAFile:
+        ReportCryptResult(CryptCannotOpenInput, name);
+        return;
+    case CryptStatus::NotCryptedName:
+        ReportCryptResult(CryptNotCrypted, name);
+        return;
+    case CryptStatus::Failed:
+        ReportCryptResult(outcome.Code, name);
+        return;
+    default:
+        return;
+    }
+    if (!outcome.SourceErased)
+        ui_.Answers.ShowError(FillIn("Unable to delete file %s from the list of encrypted files.",
+                                     outcome.SourcePath));
+    if (ui_.Lists.ShownDirectory() != dir)
+        return;
+    if (state_.TargetExisted)
+        ui_.Lists.RemoveListItem(ListSide::Plain, plainName);
+    ui_.Lists.UpdateFLists(name, outcome.StoredName, !outcome.SourceErased, Direction::Decrypt);
+}
+
+void TQV_FileOps::ReportCryptResult(std::int32_t code, const std::string& name) {
+    for (const CryptMessage& message : CryptMessages) {
+        if (message.Code != code)
+            continue;
+        if (ui_.Answers.Ask(MessageKind::Error, FillIn(message.Text, name), message.Buttons) ==
+            ButtonAll)
+            state_.AbortRequested = true;
+        return;
+    }
+}
+
+bool TQV_FileOps::EraseFile(const std::string& path, bool wipe) {
+    return qv::EraseFile(path, wipe ? SourceDisposal::WipeElseDelete : SourceDisposal::Delete,
+                         &ui_.Status);
+}
+
+void TQV_FileOps::FileDel(ListSide list, const std::vector<std::string>& selected,
+                          TQV_DirCryptor& work, DeleteConfirmation& dialog) {
+    if (selected.empty())
+        return;
+    if (state_.BusyFlags != 0) {
+        ui_.Status.UpdateStatus(PleaseWaitMessage);
+        return;
+    }
+    const BusyScope busy(state_, DeletingFiles);
+    work.CollectSelection(selected, ui_.Lists.ShownDirectory());
+    const std::string dir = AbsolutePath(work.Directory);
+    const bool plain = list == ListSide::Plain;
+    ui_.Progress.EnableStopButton(true);
+    bool deleteAll = false;
+    for (const std::string& name : std::vector<std::string>(work.FileNames)) {
+        const std::string path =
+            JoinPath(dir, plain ? name : CryptedFileName(dir, name, settings_.ShowCry));
+        if (!deleteAll) {
+            const DeleteAnswer answer = dialog.Ask(path);
+            if (answer == DeleteAnswer::Cancel)
+                continue;
+            if (answer == DeleteAnswer::CancelAll)
+                break;
+            deleteAll = answer == DeleteAnswer::DeleteAll;
+        }
+        if (!EraseFile(path, plain))
+            ui_.Answers.ShowError(FillIn("Unable to delete file %s .", path));
+        else if (ui_.Lists.ShownDirectory() == dir)
+            ui_.Lists.RemoveListItem(list, name);
+    }
+    ui_.Progress.EnableStopButton(false);
+    state_.AbortRequested = false;
+}
+
+} // namespace qv

@@ -1,0 +1,109 @@
+// The desktop program's operations on single files: encrypting and decrypting the file of a list
+// entry, the messages for the engine's result codes, erasing a file, and the Delete command of
+// the two lists. They reach the window only through the small interfaces below, so they run the
+// same with a window and in tests with scripted answers.
+#pragma once
+
+#include "ListEntries.h"
+#include "OneFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class TQV_DirCryptor;
+class TQV_PrgState;
+class TQV_Pwd;
+class UserAnswers;
+struct TQV_Settings;
+
+// Shown instead of starting a command while other work is running.
+inline constexpr const char* PleaseWaitMessage =
+    "請等待直到這個程序結束.                   "; // please wait until this process has finished
+
+// The progress bars under the lists with their timer, and the stop button.
+class ProgressDisplay {
+public:
+    virtual ~ProgressDisplay() = default;
+    // Around each engine call: the timer that fills the bars and the statistics.
+    virtual void StartProgressTimer() = 0;
+    virtual void StopProgressTimer() = 0;
+    // Both bars back to their minimum once a file has ended.
+    virtual void ResetProgressBars() = 0;
+    virtual void EnableStopButton(bool enabled) = 0;
+};
+
+// The two file lists as the operations change them.
+class ListUpdates {
+public:
+    virtual ~ListUpdates() = default;
+    // The directory whose files the lists show now: the directory tree may have moved while an
+    // engine call let the window's messages through.
+    virtual std::string ShownDirectory() const = 0;
+    // After a single-file operation on the entry name (see TQV_FileLists::UpdateFLists).
+    virtual void UpdateFLists(const std::string& name, const std::string& newName, bool keepOther,
+                              Direction direction) = 0;
+    virtual void RemoveListItem(ListSide list, const std::string& caption) = 0;
+};
+
+// The delete confirmation's four answers.
+enum class DeleteAnswer { Delete, DeleteAll, Cancel, CancelAll };
+
+class DeleteConfirmation {
+public:
+    virtual ~DeleteConfirmation() = default;
+    // Asks whether the file at path is to be deleted; the question shows the path followed by
+    // "?".
+    virtual DeleteAnswer Ask(const std::string& path) = 0;
+};
+
+struct FileOpsFrontEnd {
+    UserAnswers& Answers;
+    StatusLine& Status;
+    ProgressDisplay& Progress;
+    ListUpdates& Lists;
+};
+
+class TQV_FileOps {
+public:
+    // pwd holds the password the caller put there before each file; state holds the busy bits,
+    // TargetExisted and AbortRequested; settings give the method and ShowCry.
+    TQV_FileOps(TQV_Pwd& pwd, TQV_PrgState& state, const TQV_Settings& settings,
+                FileOpsFrontEnd frontEnd);
+    TQV_FileOps(const TQV_FileOps&) = delete;
+    TQV_FileOps& operator=(const TQV_FileOps&) = delete;
+
+    // Encrypts the plain file with list caption name in directory with the method setting: asks
+    // before replacing name.cry, carries the permission bits over, wipes the plain file and moves
+    // the entry to the crypted list, unless the lists show another directory by then. Every
+    // outcome is reported to the user here.
+    void EncrFile(const std::string& directory, const std::string& name);
+    // Decrypts the crypted file with list caption name ("b" stands for b.cry, or b.CRY, while
+    // ShowCry is off) in directory, deletes it and moves the entry to the plain list, under the
+    // name the header stored when the plain file took it.
+    void DecrFile(const std::string& directory, const std::string& name);
+    // The message box for an engine result code about the file of list caption name; the All
+    // button of the wrong-password message sets AbortRequested, so the running list stops after
+    // this file. Codes without a message show nothing.
+    void ReportCryptResult(std::int32_t code, const std::string& name);
+    // Wipes (or deletes plainly) the file at path, with the status messages; true when it is
+    // gone. A wipe that fails is followed by a plain delete.
+    bool EraseFile(const std::string& path, bool wipe);
+    // The Delete command for the selected entries of a list, in list order: each file after the
+    // delete confirmation (Delete, Delete all, Cancel, Cancel all), plain files wiped, crypted
+    // files deleted. Refused with the please-wait message while any work is running.
+    void FileDel(ListSide list, const std::vector<std::string>& selected, TQV_DirCryptor& work,
+                 DeleteConfirmation& dialog);
+
+private:
+    class WindowSteps;
+
+    TQV_Pwd& pwd_;
+    TQV_PrgState& state_;
+    const TQV_Settings& settings_;
+    FileOpsFrontEnd ui_;
+};
+
+} // namespace qv
