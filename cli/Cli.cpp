@@ -409,9 +409,8 @@ public:
     bool Encrypt(const std::string& path) {
         Begin(path, Direction::Encrypt);
         const std::string target = path + CryptExtension;
-        const CryptOutcome outcome =
-            EncryptOne(path, o_.method, o_.keep ? SourceDisposal::Keep : SourceDisposal::Wipe,
-                       *this);
+        const CryptOutcome outcome = EncryptOne(
+            path, o_.method, o_.keep ? SourceDisposal::Keep : SourceDisposal::Wipe, *this);
         if (outcome.Status != CryptStatus::Done)
             return Failed(outcome, target);
         if (o_.verbose)

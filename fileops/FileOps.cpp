@@ -24,9 +24,9 @@ struct CryptMessage {
 // The message of each engine result code. The last two are codes of this engine that no message
 // of the program named: without a message a refused file would simply stay where it was.
 constexpr CryptMessage CryptMessages[] = {
-    {CryptCannotOpenInput, "不能來開啟這個檔案 %s .", ButtonOk}, // cannot open the file
+    {CryptCannotOpenInput, "不能來開啟這個檔案 %s .", ButtonOk},        // cannot open the file
     {CryptCannotCreateOutput, "不能建立一個新的檔案.      ", ButtonOk}, // cannot create a file
-    {CryptReadFailed, "不能來讀取這個檔案 %s .", ButtonOk}, // cannot read the file
+    {CryptReadFailed, "不能來讀取這個檔案 %s .", ButtonOk},             // cannot read the file
     {CryptWrongPassword,
      "Invalid password for the file %s !Press 'All' button to abort processing the file list.",
      ButtonOk | ButtonAll},
@@ -91,44 +91,24 @@ void TQV_FileOps::EncrFile(const std::string& directory, const std::string& name
     // Fixed now: the tree may move the current directory while the engine lets messages through.
     const std::string dir = AbsolutePath(directory);
     WindowSteps steps(*this, name, Direction::Encrypt);
-    const CryptOutcome outcome = EncryptOne(JoinPath(dir, name), settings_.Method,
-                                            SourceDisposal::WipeElseDelete, steps, &ui_.Status);
-    state_.TargetExisted = outcome.OutputExisted;
-    switch (outcome.Status) {
-    case CryptStatus::Done:
-        break;
-    case CryptStatus::SourceMissing:
-        ui_.Answers.ShowError(FillIn("File %s not found.", outcome.SourcePath));
-        return;
-    case CryptStatus::NotAFile:
-        ReportCryptResult(CryptCannotOpenInput, name);
-        return;
-    case CryptStatus::Failed:
-        ReportCryptResult(outcome.Code, name);
-        return;
-    default: // declined at the overwrite question
-        return;
-    }
-    if (!outcome.SourceErased)
-        ui_.Answers.ShowError(
-            FillIn("Unable to delete file %s from the list of non encrypted files.", name));
-    if (ui_.Lists.ShownDirectory() != dir)
-        return;
-    // The older crypted file's entry goes, so that the file is listed once.
-    if (state_.TargetExisted)
-        ui_.Lists.RemoveListItem(ListSide::Crypted,
-                                 CryptedCaption(name + CryptExtension, settings_.ShowCry));
-    ui_.Lists.UpdateFLists(name, {}, !outcome.SourceErased, Direction::Encrypt);
+    Conclude(EncryptOne(JoinPath(dir, name), settings_.Method, SourceDisposal::WipeElseDelete,
+                        steps, &ui_.Status),
+             dir, name, Direction::Encrypt,
+             CryptedCaption(name + CryptExtension, settings_.ShowCry));
 }
 
 void TQV_FileOps::DecrFile(const std::string& directory, const std::string& name) {
     const std::string dir = AbsolutePath(directory);
-    const std::string cryptedName = CryptedFileName(dir, name, settings_.ShowCry);
-    // The plain file's caption: the crypted file's name without ".cry".
-    const std::string plainName = FileNamePart(DerivedPlainPath(JoinPath(dir, cryptedName)));
+    const std::string cryptedPath = JoinPath(dir, CryptedFileName(dir, name, settings_.ShowCry));
     WindowSteps steps(*this, name, Direction::Decrypt);
-    const CryptOutcome outcome = DecryptOne(JoinPath(dir, cryptedName), SourceDisposal::Delete,
-                                            steps, &ui_.Status);
+    // The plain file's caption is the crypted file's name without ".cry".
+    Conclude(DecryptOne(cryptedPath, SourceDisposal::Delete, steps, &ui_.Status), dir, name,
+             Direction::Decrypt, FileNamePart(DerivedPlainPath(cryptedPath)));
+}
+
+void TQV_FileOps::Conclude(const CryptOutcome& outcome, const std::string& dir,
+                           const std::string& name, Direction direction,
+                           const std::string& replacedCaption) {
     state_.TargetExisted = outcome.OutputExisted;
     switch (outcome.Status) {
     case CryptStatus::Done:
@@ -145,17 +125,22 @@ void TQV_FileOps::DecrFile(const std::string& directory, const std::string& name
     case CryptStatus::Failed:
         ReportCryptResult(outcome.Code, name);
         return;
-    default:
+    default: // declined at the overwrite question
         return;
     }
+    const bool encrypted = direction == Direction::Encrypt;
     if (!outcome.SourceErased)
-        ui_.Answers.ShowError(FillIn("Unable to delete file %s from the list of encrypted files.",
-                                     outcome.SourcePath));
+        ui_.Answers.ShowError(
+            encrypted
+                ? FillIn("Unable to delete file %s from the list of non encrypted files.", name)
+                : FillIn("Unable to delete file %s from the list of encrypted files.",
+                         outcome.SourcePath));
     if (ui_.Lists.ShownDirectory() != dir)
         return;
+    // The entry of the file the output replaced goes, so that the file is listed once.
     if (state_.TargetExisted)
-        ui_.Lists.RemoveListItem(ListSide::Plain, plainName);
-    ui_.Lists.UpdateFLists(name, outcome.StoredName, !outcome.SourceErased, Direction::Decrypt);
+        ui_.Lists.RemoveListItem(encrypted ? ListSide::Crypted : ListSide::Plain, replacedCaption);
+    ui_.Lists.UpdateFLists(name, outcome.StoredName, !outcome.SourceErased, direction);
 }
 
 void TQV_FileOps::ReportCryptResult(std::int32_t code, const std::string& name) {

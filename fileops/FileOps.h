@@ -100,6 +100,12 @@ public:
 private:
     class WindowSteps;
 
+    // After one file: why it did not finish, or else the message when its source stays and the
+    // move of its entry between the lists; replacedCaption names the entry of an output file
+    // the user let it replace.
+    void Conclude(const CryptOutcome& outcome, const std::string& dir, const std::string& name,
+                  Direction direction, const std::string& replacedCaption);
+
     TQV_Pwd& pwd_;
     TQV_PrgState& state_;
     const TQV_Settings& settings_;

@@ -99,8 +99,8 @@ bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* sta
         return false;
     const bool wipe = disposal != SourceDisposal::Delete;
     if (status)
-        status->UpdateStatus(FillIn(wipe ? "Wiping out the file %s ..." : "Deleting the file %s ...",
-                                    path));
+        status->UpdateStatus(
+            FillIn(wipe ? "Wiping out the file %s ..." : "Deleting the file %s ...", path));
     bool gone = false;
     if (wipe) {
         gone = WipeFile(path) == 0;
@@ -117,8 +117,8 @@ bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* sta
     return gone;
 }
 
-CryptOutcome EncryptOne(const std::string& sourcePath, std::int32_t method,
-                        SourceDisposal disposal, CryptFileSteps& steps, StatusLine* status) {
+CryptOutcome EncryptOne(const std::string& sourcePath, std::int32_t method, SourceDisposal disposal,
+                        CryptFileSteps& steps, StatusLine* status) {
     CryptOutcome outcome;
     outcome.SourcePath = AbsolutePath(sourcePath);
     outcome.OutputPath = outcome.SourcePath + CryptExtension;

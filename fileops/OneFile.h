@@ -52,14 +52,14 @@ public:
 };
 
 enum class CryptStatus {
-    Done,          // the output is written; SourceErased tells what became of the source
-    SourceMissing, // nothing is at the source path
-    NotAFile,      // a symbolic link or something else that is not a regular file: untouched
-    NotCryptedName,// decrypting: the name does not end in ".cry" after at least one character
-    Declined,      // the output exists and was not to be replaced
-    NoPassword,    // PasswordFor gave none
-    Failed,        // the engine failed with Code; the source has its own bits again
-    Withdrawn,     // OutputWritten said no; the source has its own bits again
+    Done,           // the output is written; SourceErased tells what became of the source
+    SourceMissing,  // nothing is at the source path
+    NotAFile,       // a symbolic link or something else that is not a regular file: untouched
+    NotCryptedName, // decrypting: the name does not end in ".cry" after at least one character
+    Declined,       // the output exists and was not to be replaced
+    NoPassword,     // PasswordFor gave none
+    Failed,         // the engine failed with Code; the source has its own bits again
+    Withdrawn,      // OutputWritten said no; the source has its own bits again
 };
 
 struct CryptOutcome {
@@ -67,9 +67,9 @@ struct CryptOutcome {
     std::int32_t Code = 0;      // the engine's result code, when it ran
     bool OutputExisted = false; // an output file was there before and the user let it go
     bool SourceErased = false;
-    std::string SourcePath;     // absolute
-    std::string OutputPath;     // absolute; after decryption the name the plain file took
-    std::string StoredName;     // decryption: the name from the header the plain file took, or ""
+    std::string SourcePath; // absolute
+    std::string OutputPath; // absolute; after decryption the name the plain file took
+    std::string StoredName; // decryption: the name from the header the plain file took, or ""
 };
 
 // Encrypts sourcePath (made absolute at the start) into sourcePath + ".cry" with method:
@@ -78,9 +78,8 @@ struct CryptOutcome {
 // existing output, gets the password, clears the source's read-only bit for the engine, runs it,
 // gives the output the source's permission bits, and disposes of the source. Whatever fails, the
 // source keeps its content and gets its own permission bits back.
-CryptOutcome EncryptOne(const std::string& sourcePath, std::int32_t method,
-                        SourceDisposal disposal, CryptFileSteps& steps,
-                        StatusLine* status = nullptr);
+CryptOutcome EncryptOne(const std::string& sourcePath, std::int32_t method, SourceDisposal disposal,
+                        CryptFileSteps& steps, StatusLine* status = nullptr);
 
 // Decrypts cryptedPath (made absolute at the start) into the path without its last four
 // characters, or under the name its header stores when that is free, with the same checks and

@@ -21,7 +21,8 @@ void TQV_PwdExpiry::Accept() {
 
 void TQV_PwdExpiry::Tick() {
     ++pwd_.ExpiryTicks;
-    if (static_cast<std::int64_t>(pwd_.ExpiryTicks) > 60 * static_cast<std::int64_t>(pwd_.ExpireMinutes))
+    if (static_cast<std::int64_t>(pwd_.ExpiryTicks) >
+        60 * static_cast<std::int64_t>(pwd_.ExpireMinutes))
         SetExpired();
 }
 

@@ -1,8 +1,8 @@
 // The desktop program's operations on single files, on real files in a temporary folder, with
 // scripted answers and a recorder standing in for the window's status line, progress display
 // and lists.
-#include "DirCryptor.h"
 #include "FileOps.h"
+#include "DirCryptor.h"
 #include "FileSizeLimit.h"
 #include "FileSystem.h"
 #include "PrgState.h"
@@ -138,8 +138,8 @@ TEST_F(FileOpsTest, AFileGoesToTheCryptedListAndBackWithShowCryOnAndOff) {
         ops.EncrFile(work, "report.doc");
         EXPECT_EQ(dir.Names(), Names{"report.doc.cry"});
         EXPECT_EQ(ModeOf(Path("report.doc.cry")), 0640u);
-        EXPECT_EQ(window.log, (Log{"status Encrypting file report.doc ...", "timer on",
-                                   "timer off", "status Idle.", "bars reset",
+        EXPECT_EQ(window.log, (Log{"status Encrypting file report.doc ...", "timer on", "timer off",
+                                   "status Idle.", "bars reset",
                                    "status Wiping out the file " + Path("report.doc") + " ...",
                                    "status Idle.", "update report.doc (encrypted)"}));
         EXPECT_EQ(busyDuringEngine, std::vector<std::uint8_t>(3, EncryptingFile));
@@ -234,10 +234,10 @@ TEST_F(FileOpsTest, ASourceThatIsNotThereOrIsNoFileIsReported) {
     ops.DecrFile(work, "gone.cry");
     ops.EncrFile(work, "link.txt");
     ops.DecrFile(work, "folder.cry");
-    EXPECT_EQ(answers.Texts(), (Log{"File " + Path("gone.txt") + " not found.",
-                                    "File " + Path("gone.cry") + " not found.",
-                                    "不能來開啟這個檔案 link.txt .",
-                                    "不能來開啟這個檔案 folder.cry ."}));
+    EXPECT_EQ(
+        answers.Texts(),
+        (Log{"File " + Path("gone.txt") + " not found.", "File " + Path("gone.cry") + " not found.",
+             "不能來開啟這個檔案 link.txt .", "不能來開啟這個檔案 folder.cry ."}));
     for (const auto& shown : answers.shown)
         EXPECT_EQ(shown.kind, MessageKind::Error);
     EXPECT_EQ(dir.Names(), (Names{"folder.cry", "link.txt"}));
@@ -455,8 +455,7 @@ TEST_F(FileOpsTest, DeleteWipesPlainFilesAndFindsCryptedFilesByTheirCaption) {
 
     ops.FileDel(ListSide::Crypted, {"report.doc"}, work_, dialog);
     ops.FileDel(ListSide::Plain, {"notes.txt", "vanished.txt"}, work_, dialog);
-    EXPECT_EQ(dialog.asked,
-              (Log{Path("report.doc.cry"), Path("notes.txt"), Path("vanished.txt")}));
+    EXPECT_EQ(dialog.asked, (Log{Path("report.doc.cry"), Path("notes.txt"), Path("vanished.txt")}));
     // Nothing is left, not even the wipe's temporary names "~~~~~~~~.~~~" and "~".
     EXPECT_TRUE(dir.Names().empty());
     EXPECT_TRUE(window.Saw("status Deleting the file " + Path("report.doc.cry") + " ..."));

@@ -1,6 +1,6 @@
 // The current password's expiry and the rule that forgets expired passwords between runs.
-#include "MasterPass.h"
 #include "PwdExpiry.h"
+#include "MasterPass.h"
 
 #include <gtest/gtest.h>
 
@@ -82,10 +82,10 @@ TEST(PwdExpiry, DropExpiredPasswordsKeepsOnlyWhatMayOutliveTheRun) {
         bool keeps, masterKeeps;
     };
     const Case cases[] = {
-        {true, true, false, true, false, true, true},    // both fresh
-        {true, false, false, true, true, false, false},  // one run only; master expired
-        {true, true, true, false, false, false, false},  // expired by time, button or method
-        {false, true, false, true, false, false, true},  // nothing held stays so
+        {true, true, false, true, false, true, true},   // both fresh
+        {true, false, false, true, true, false, false}, // one run only; master expired
+        {true, true, true, false, false, false, false}, // expired by time, button or method
+        {false, true, false, true, false, false, true}, // nothing held stays so
     };
     for (const Case& c : cases) {
         TQV_Pwd current;
