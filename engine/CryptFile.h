@@ -65,16 +65,16 @@ struct CryptHeader {
 // Reads a header from fd at its current offset: 0, CryptReadFailed when the file ends inside the
 // header or cannot be read, CryptNotCrypted when the fourth byte names no method. The name
 // fields are read before the magic is judged, unless the magic names a format without them.
-std::int32_t ReadCryptHeader(int fd, CryptHeader& header);
+[[nodiscard]] std::int32_t ReadCryptHeader(int fd, CryptHeader& header);
 
 // Whether the sizes of a header fit a crypted file of fileLength bytes: the plain size is not
 // negative and not larger than the whole blocks after the header, and the file itself stays
 // within the format's 32-bit sizes. 0, or CryptWrongPassword (the code of a damaged file).
-std::int32_t CheckCryptSizes(const CryptHeader& header, std::int64_t fileLength);
+[[nodiscard]] std::int32_t CheckCryptSizes(const CryptHeader& header, std::int64_t fileLength);
 
 // Opens path for reading only, reads its header and checks its sizes, without a password:
 // 0, CryptCannotOpenInput, CryptReadFailed, CryptNotCrypted or CryptWrongPassword (damaged).
-std::int32_t InspectCryptFile(const std::string& path, CryptHeader& header);
+[[nodiscard]] std::int32_t InspectCryptFile(const std::string& path, CryptHeader& header);
 
 // A name the decrypted file may take from a header: not empty, not "." or "..", and without
 // "/", "\\", NUL or other control bytes, so that it stays in the crypted file's folder.

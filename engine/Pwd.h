@@ -73,13 +73,13 @@ public:
     // crypted file is written under a temporary name and moved into place only when it is
     // complete and on disk (file and folder flushed), so an existing crypted file of that name
     // survives every failure, and the caller may wipe the plain file once this returns 0.
-    std::int32_t EncryptFile(const std::string& path, std::int32_t method);
+    [[nodiscard]] std::int32_t EncryptFile(const std::string& path, std::int32_t method);
     // Decrypts path (a name ending in ".cry") into path without its last four characters, in
     // the same folder, replacing a file of that name only on success. On success storedName
     // receives the name the plain file got from the header, or is emptied when the file kept
     // the derived name (no stored name, a name that is not a plain file name, or one already
     // taken); on failure it is left as it was. The crypted file is never changed.
-    std::int32_t DecryptFile(const std::string& path, std::string& storedName);
+    [[nodiscard]] std::int32_t DecryptFile(const std::string& path, std::string& storedName);
 };
 
 } // namespace qv

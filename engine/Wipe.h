@@ -28,6 +28,6 @@ inline constexpr std::size_t WipeBlockSize = 1024;
 // truncates the file to length 0 and erases it. Returns 0, or -2 when a
 // step failed. After a failed step the file is put back under its own name when it had already
 // been renamed, so it stays where its owner will look for it.
-int WipeFile(const std::string& path, WipeObserver* observer = nullptr);
+[[nodiscard]] int WipeFile(const std::string& path, WipeObserver* observer = nullptr);
 
 } // namespace qv

@@ -119,11 +119,11 @@ public:
 
     // Opens and checks the file (magic and key check). With loadEntries it also deciphers the
     // data, checks its checksum and adds the entries to Entries. A DatabaseResult.
-    std::int32_t ReadDatabase(bool loadEntries);
+    [[nodiscard]] std::int32_t ReadDatabase(bool loadEntries);
     // Rewrites the file from Entries: a complete new file, owner-only (mode 0600), flushed to
     // disk and moved into place; on failure the previous file is left as it was. A
     // DatabaseResult.
-    std::int32_t WriteDatabase();
+    [[nodiscard]] std::int32_t WriteDatabase();
     // Zeroes every entry, then empties Entries.
     void ClearEntries();
 
