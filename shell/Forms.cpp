@@ -32,9 +32,10 @@ Forms::Forms(UserAnswers& answers, const DriveCheck& drives, TMainWin::Lifecycle
     Preferences = Create<TPreferences>(created);
     DelDialog = Create<TDelDialog>(created);
     ComboChange = Create<TComboChange>(created, drives);
-    MasterPwd_Form = Create<TMasterPwd_Form>(created);
+    MasterPwd_Form = Create<TMasterPwd_Form>(created, answers);
     TIP_Form = Create<TTIP_Form>(created);
     MainWin->SetForms(this);
+    MainWin->SetDialogs(DelDialog.get(), MasterPwd_Form.get());
 }
 
 Forms::~Forms() {

@@ -2,12 +2,12 @@
 
 #include "BandBar.h"
 #include "DirCryptor.h"
-#include "FileSystem.h"
 #include "DirectoryTree.h"
 #include "DriveBox.h"
 #include "Drives.h"
 #include "FileListView.h"
 #include "FileLists.h"
+#include "FileSystem.h"
 #include "Forms.h"
 #include "HelpViewer.h"
 #include "PanelBar.h"
@@ -114,6 +114,7 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
     ShowMethod(MethodDes);
     HighlightList(true);
     Wire();
+    WireFileCommands();
 
     startup_.Add(StartupStep::MethodButtons, [this] {
         SetButtonsInStatus();
@@ -175,6 +176,7 @@ void TMainWin::Wire() {
     connect(ui.TDES_Button, &QToolButton::clicked, this, &TMainWin::SetTripleDES);
     connect(ui.IDEA_Button, &QToolButton::clicked, this, &TMainWin::SetIDEA);
     connect(ui.PwdExpire_Button, &QAction::triggered, this, &TMainWin::SetPwdExpired);
+    connect(PwdTimer, &QTimer::timeout, this, &TMainWin::PwdTimerTimer);
     connect(ui.MasterPwdExpire_Button, &QAction::triggered, this, &TMainWin::SetMasterPwdExpired);
     connect(MasterPwd_Timer, &QTimer::timeout, this, &TMainWin::MasterPwd_TimerTimer);
     connect(ui.Exit1, &QAction::triggered, this, &TMainWin::Exit1Click);
@@ -202,6 +204,23 @@ void TMainWin::Wire() {
 
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { ShowHelpTopic(MainHelpTopic); });
+}
+
+// The Delete command: the lists' context menus, and the Del key in a list with the focus.
+void TMainWin::WireFileCommands() {
+    Ui::TMainWin& ui = *ui_;
+    connect(ui.Delete1, &QAction::triggered, this, [this] { FileDel(ui_->Source_ListView); });
+    connect(ui.Delete2, &QAction::triggered, this, [this] { FileDel(ui_->Crypted_ListView); });
+    for (FileListView* list : {ui.Source_ListView, ui.Crypted_ListView}) {
+        auto* del = new QShortcut(QKeySequence::Delete, list, nullptr, nullptr,
+                                  Qt::WidgetWithChildrenShortcut);
+        connect(del, &QShortcut::activated, this, [this, list] { FileDel(list); });
+    }
+}
+
+void TMainWin::SetDialogs(DeleteConfirmation* deleteDialog, MasterPasswordPrompt* masterPrompt) {
+    deleteDialog_ = deleteDialog;
+    pwdTable_->Prompt = masterPrompt;
 }
 
 // The view styles, the toggles of the status area and the tool bar, and the layout rules.
@@ -280,6 +299,8 @@ void TMainWin::FormCreate() {
     created("TQV_DirCryptor");
     pwd_ = std::make_unique<TQV_Pwd>();
     created("TQV_Pwd");
+    pwdExpiry_ = std::make_unique<TQV_PwdExpiry>(*pwd_);
+    pwdExpiry_->Events = this;
     pwdTable_ = std::make_unique<TQV_PwdTable>(*pwd_, answers_);
     pwdTable_->MasterPass.Events = this;
     // Reading a large database lets the window's messages through after every chunk.
@@ -287,6 +308,10 @@ void TMainWin::FormCreate() {
     created("TQV_PwdTable");
     prgState_ = std::make_unique<TQV_PrgState>();
     created("TQV_PrgState");
+    // The engine looks at the stop flag after every block and lets the window's messages through
+    // after every chunk, so that the progress timer and the stop button act during long files.
+    pwd_->AbortRequested = &prgState_->AbortRequested;
+    pwd_->ChunkDone = [] { QCoreApplication::processEvents(); };
     LoadSettings();
     SetupImageList(Small_ImageList);
     SetupImageList(Large_ImageList);
@@ -294,6 +319,8 @@ void TMainWin::FormCreate() {
                                                  FileShow_FileListBox, *prgState_, *pwd_, settings_,
                                                  Small_ImageList, Large_ImageList);
     fileLists_->Status = [this](const std::string& message) { UpdateStatus(message); };
+    fileOps_ = std::make_unique<TQV_FileOps>(*pwd_, *prgState_, settings_,
+                                             FileOpsFrontEnd{answers_, *this, *this, *this});
 }
 
 void TMainWin::FormActivate() {
@@ -305,12 +332,14 @@ void TMainWin::FormDestroy() {
         return;
     destroyed_ = true;
     SaveSettings();
+    fileOps_.reset();
     auto freed = [this](const char* name) {
         if (trace_)
             trace_(std::string("free ") + name);
     };
     dirCryptor_.reset();
     freed("TQV_DirCryptor");
+    pwdExpiry_.reset();
     pwd_.reset();
     freed("TQV_Pwd");
     pwdTable_.reset();
@@ -499,9 +528,50 @@ void TMainWin::NotifyOfMethodChange() {
 }
 
 void TMainWin::SetPwdExpired() {
-    pwd_->PasswordExpired = true;
+    pwdExpiry_->SetExpired();
+}
+
+void TMainWin::PwdTimerTimer() {
+    pwdExpiry_->Tick();
+}
+
+void TMainWin::DropExpiredPasswords() {
+    qv::DropExpiredPasswords(*pwd_, pwdTable_->MasterPass);
+}
+
+void TMainWin::StartPwdTimer() {
+    PwdTimer->start();
+}
+
+void TMainWin::StopPwdTimer() {
     PwdTimer->stop();
-    ui_->PwdExpire_Button->setEnabled(false);
+}
+
+void TMainWin::EnablePwdExpireButton(bool enabled) {
+    ui_->PwdExpire_Button->setEnabled(enabled);
+}
+
+void TMainWin::EncrFile(const std::string& name) {
+    fileOps_->EncrFile(dirCryptor_->Directory, name);
+}
+
+void TMainWin::DecrFile(const std::string& name) {
+    fileOps_->DecrFile(dirCryptor_->Directory, name);
+}
+
+void TMainWin::ReportCryptResult(std::int32_t code, const std::string& name) {
+    fileOps_->ReportCryptResult(code, name);
+}
+
+bool TMainWin::EraseFile(const std::string& path, bool wipe) {
+    return fileOps_->EraseFile(path, wipe);
+}
+
+void TMainWin::FileDel(FileListView* list) {
+    if (!deleteDialog_)
+        return;
+    fileOps_->FileDel(list == ui_->Source_ListView ? ListSide::Plain : ListSide::Crypted,
+                      list->SelectedCaptions(), *dirCryptor_, *deleteDialog_);
 }
 
 void TMainWin::SetMasterPwdExpired() {
@@ -574,6 +644,15 @@ void TMainWin::StopProgressTimer() {
     Process_Timer->stop();
 }
 
+void TMainWin::ResetProgressBars() {
+    for (QProgressBar* bar : {ui_->ProgressBar1, ui_->ProgressBar2})
+        bar->setValue(bar->minimum());
+}
+
+void TMainWin::EnableStopButton(bool enabled) {
+    ui_->StopProcess_Button->setEnabled(enabled);
+}
+
 void TMainWin::Process_TimerTimer() {
     Ui::TMainWin& ui = *ui_;
     const bool encrypting = (prgState_->BusyFlags & EncryptingFile) != 0;
@@ -603,6 +682,14 @@ void TMainWin::UpdateFLists(const std::string& name, const std::string& newName,
 
 void TMainWin::RemoveListItem(FileListView* list, const std::string& caption) {
     fileLists_->RemoveListItem(*list, caption);
+}
+
+void TMainWin::RemoveListItem(ListSide list, const std::string& caption) {
+    RemoveListItem(list == ListSide::Plain ? SourceList() : CryptedList(), caption);
+}
+
+std::string TMainWin::ShownDirectory() const {
+    return FileShow_FileListBox.Directory();
 }
 
 void TMainWin::ChangeView(QAction* sender) {

@@ -6,12 +6,14 @@
 
 #include "FileListBox.h"
 #include "FileListView.h"
+#include "FileOps.h"
 #include "ImageList.h"
 #include "ListEntries.h"
 #include "MainLayout.h"
 #include "MasterPass.h"
 #include "ProgramSettings.h"
 #include "Progress.h"
+#include "PwdExpiry.h"
 #include "RegistrySettings.h"
 #include "StartupSequence.h"
 
@@ -36,6 +38,7 @@ namespace qv {
 class DriveCheck;
 class Forms;
 class HelpViewer;
+class MasterPasswordPrompt;
 class TQV_DirCryptor;
 class TQV_FileLists;
 class TQV_PrgState;
@@ -43,7 +46,15 @@ class TQV_Pwd;
 class TQV_PwdTable;
 class UserAnswers;
 
-class TMainWin : public QMainWindow, public InterfaceSettings, public MasterPassEvents {
+// The window is the front end of the file operations: their status line, progress display and
+// lists, and the owner of the timers and buttons of the two passwords' expiry.
+class TMainWin : public QMainWindow,
+                 public InterfaceSettings,
+                 public MasterPassEvents,
+                 public PwdExpiryEvents,
+                 public StatusLine,
+                 public ProgressDisplay,
+                 public ListUpdates {
     Q_OBJECT
 
 public:
@@ -58,6 +69,9 @@ public:
     // The other windows, once they exist.
     void SetForms(Forms* forms) { forms_ = forms; }
     Forms* AllForms() const { return forms_; }
+    // The dialogs the operations ask through: the delete confirmation and the master-password
+    // dialog.
+    void SetDialogs(DeleteConfirmation* deleteDialog, MasterPasswordPrompt* masterPrompt);
 
     // The process-wide objects, from FormCreate until FormDestroy.
     TQV_DirCryptor& DirCryptor() const { return *dirCryptor_; }
@@ -66,6 +80,9 @@ public:
     TQV_PrgState& PrgState() const { return *prgState_; }
     TQV_Settings& Settings() { return settings_; }
     const TQV_Settings& Settings() const { return settings_; }
+
+    // The operations on single files, from FormCreate until FormDestroy.
+    TQV_FileOps& FileOps() const { return *fileOps_; }
 
     // Steps of the start-up sequence are added by the parts that own them.
     TQV_StartupSequence& Startup() { return startup_; }
@@ -106,34 +123,52 @@ public:
     void Source_ListViewEnter();
     void Crypted_ListViewEnter();
 
+    // One file of the work list's directory, by its list caption (see TQV_FileOps).
+    void EncrFile(const std::string& name);
+    void DecrFile(const std::string& name);
+    void ReportCryptResult(std::int32_t code, const std::string& name);
+    bool EraseFile(const std::string& path, bool wipe);
+    // The Delete command for the selected entries of the plain or the crypted list.
+    void FileDel(FileListView* list);
+
     // The default method.
     void SetDES();
     void SetIDEA();
     void SetTripleDES();
     void NotifyOfMethodChange();
+    // The current password: expired now, the one-second tick of its timer, and the rule that
+    // forgets expired passwords at the start and the end of every run.
     void SetPwdExpired();
+    void PwdTimerTimer();
+    void DropExpiredPasswords();
+    TQV_PwdExpiry& PwdExpiry() const { return *pwdExpiry_; }
     // The master password.
     void SetMasterPwdExpired();
     void MasterPwd_TimerTimer();
 
     // The one way to show a message in the status line: a short settling sequence of the
     // message with blanks before it, then the message.
-    void UpdateStatus(const std::string& message);
+    void UpdateStatus(const std::string& message) override;
 
     // The progress bars under the lists, shown for a run and hidden after it.
     void RaiseLists();
     void DropLists();
     // Around each engine call: the 50 ms timer that fills the bars and the statistics.
-    void StartProgressTimer();
-    void StopProgressTimer();
+    void StartProgressTimer() override;
+    void StopProgressTimer() override;
+    void ResetProgressBars() override;
+    void EnableStopButton(bool enabled) override;
     void Process_TimerTimer();
     const TQV_ProgressMeter& Progress() const { return progress_; }
 
     // The file lists (the work is done by FileLists()).
     void ReadFLists();
     void UpdateFLists(const std::string& name, const std::string& newName, bool keepOther,
-                      Direction direction);
+                      Direction direction) override;
     void RemoveListItem(FileListView* list, const std::string& caption);
+    void RemoveListItem(ListSide list, const std::string& caption) override;
+    // The directory the lists were read from, which is the one the tree shows.
+    std::string ShownDirectory() const override;
 
     // The view style of both lists: the handler of the four menu items, and the style itself.
     void ChangeView(QAction* sender);
@@ -174,6 +209,11 @@ public:
     void EnableMasterPwdExpireButton(bool enabled) override;
     void DatabaseSwitchedOff() override;
 
+    // PwdExpiryEvents: the current password's timer and button.
+    void StartPwdTimer() override;
+    void StopPwdTimer() override;
+    void EnablePwdExpireButton(bool enabled) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -187,6 +227,7 @@ private:
     void PlaceControls();
     void Wire();
     void WireViews();
+    void WireFileCommands();
     bool SingleFileWork() const;
     MainLayoutControls ReadLayout() const;
     void ApplyLayout(const MainLayoutControls& controls);
@@ -215,11 +256,14 @@ private:
     std::unique_ptr<TQV_Pwd> pwd_;
     std::unique_ptr<TQV_PwdTable> pwdTable_;
     std::unique_ptr<TQV_PrgState> prgState_;
+    std::unique_ptr<TQV_PwdExpiry> pwdExpiry_;
     TQV_Settings settings_;
     TQV_StartupSequence startup_;
     TQV_ProgressMeter progress_;
-    // Declared after the objects it works with, so that it goes first.
+    // Declared after the objects they work with, so that they go first.
     std::unique_ptr<TQV_FileLists> fileLists_;
+    std::unique_ptr<TQV_FileOps> fileOps_;
+    DeleteConfirmation* deleteDialog_ = nullptr;
     bool shown_ = false;
     bool destroyed_ = false;
 };

@@ -3,14 +3,19 @@
 // is being encrypted. Run in a folder of sample files, with QUORVANE_REGISTRY naming a registry
 // file of its own, under a display (Xvfb):
 //   window_pictures OUTPUT-FOLDER
-// It writes details.png, large-icons.png, progress.png (the bars as a run raises them) and
-// progress-resized.png (the window resized while the file is being encrypted).
+// It writes details.png, large-icons.png, progress.png (the bars as a run raises them),
+// progress-resized.png (the window resized while the file is being encrypted), and the two
+// dialogs of single-file work: delete-dialog.png and delete-dialog-long-path.png (the delete
+// confirmation for a file of the folder, and for one deep below it) and master-password.png (the master-password dialog, the first box typed in).
 #include "Drives.h"
 #include "FileListView.h"
 #include "Forms.h"
 #include "ImageList.h"
 #include "PrgState.h"
 #include "Pwd.h"
+#include "PwdTable.h"
+#include "TDelDialog.h"
+#include "TMasterPwd_Form.h"
 #include "UserAnswers.h"
 #include "ui_MainWin.h"
 
@@ -96,5 +101,24 @@ int main(int argc, char** argv) {
     win.StopProgressTimer();
     win.PrgState().BusyFlags = 0;
     win.DropLists();
+
+    // The dialogs as they stand when they ask, shown without their modal loops.
+    qv::TDelDialog& del = *forms.DelDialog;
+    del.SetPath(QDir::current().filePath("letter.txt").toStdString());
+    del.show();
+    ok = Save(del, folder, "delete-dialog.png") && ok;
+    del.hide();
+    del.SetPath(QDir::current().filePath("Letters/2026/December/to the tax office about the "
+                                         "second instalment.txt")
+                    .toStdString());
+    del.show();
+    ok = Save(del, folder, "delete-dialog-long-path.png") && ok;
+    del.hide();
+    qv::TMasterPwd_Form& master = *forms.MasterPwd_Form;
+    master.Begin(win.PwdTable());
+    master.show();
+    QTest::keyClicks(master.Ui().MaskEdit1, "opal-kwartz");
+    ok = Save(master, folder, "master-password.png") && ok;
+    master.hide();
     return ok ? 0 : 1;
 }

@@ -1,7 +1,6 @@
-#include "DirCryptor.h"
-#include "FileSystem.h"
 #include "DirectoryTree.h"
 #include "DriveBox.h"
+#include "FileSystem.h"
 #include "ShellFixture.h"
 #include "TComboChange.h"
 #include "WindowFrame.h"

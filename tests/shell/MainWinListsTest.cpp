@@ -27,13 +27,6 @@ using namespace qvtest;
 
 namespace {
 
-std::vector<std::string> Captions(const FileListView* list) {
-    std::vector<std::string> captions;
-    for (int row = 0; row < list->Model()->rowCount(); ++row)
-        captions.push_back(list->Model()->item(row, 0)->text().toStdString());
-    return captions;
-}
-
 void ClickColumn(FileListView* list, int column) {
     QHeaderView* header = list->DetailsView()->header();
     const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,

@@ -1,9 +1,9 @@
 #include "BandBar.h"
 #include "DirCryptor.h"
-#include "FileSystem.h"
 #include "DirectoryTree.h"
 #include "DriveBox.h"
 #include "FileListView.h"
+#include "FileSystem.h"
 #include "PanelBar.h"
 #include "PrgState.h"
 #include "PwdTable.h"
@@ -252,8 +252,12 @@ TEST_F(ShellTest, SettingsWrittenAtTheEndAreReadAtTheNextStart) {
         EXPECT_TRUE(win.PwdTable().MasterPass.Store);
         EXPECT_EQ(win.PwdTable().MasterPass.Dir, "/srv/keys/xwords.001");
         EXPECT_EQ(win.PwdTable().MasterPass.ExpireMinutes, 3);
+        // With the database in use the start asks for the master password.
+        CountingPrompt prompt;
+        win.PwdTable().Prompt = &prompt;
         ShowAndActivate(win);
         EXPECT_TRUE(win.Ui().TDES_Button->isChecked());
+        EXPECT_EQ(prompt.asked, 1);
     }
     EXPECT_TRUE(answers.shown.empty());
 }

@@ -1,10 +1,12 @@
 #include "ShellFixture.h"
 
-#include "DirCryptor.h"
+#include "FileListView.h"
 #include "FileSystem.h"
 #include "FirstSettings.h"
 
+#include <QStandardItemModel>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 #include <sys/stat.h>
@@ -58,6 +60,31 @@ void ShellTest::ShowAndActivate(qv::TMainWin& window) {
     window.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.Startup().Ran(); }, 5000));
     QCoreApplication::processEvents();
+}
+
+std::vector<std::string> Captions(const qv::FileListView* list) {
+    std::vector<std::string> captions;
+    for (int row = 0; row < list->Model()->rowCount(); ++row)
+        captions.push_back(list->Model()->item(row, 0)->text().toStdString());
+    return captions;
+}
+
+WhenShown::WhenShown(QWidget* window, std::function<void()> act)
+    : window_(window), act_(std::move(act)) {
+    auto* poll = new QTimer(this);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, this, [this, poll] {
+        if (done_ || !window_->isVisible())
+            return;
+        done_ = true;
+        poll->stop();
+        act_();
+    });
+    poll->start();
+}
+
+WhenShown::~WhenShown() {
+    EXPECT_TRUE(done_) << window_->objectName().toStdString() << " was never shown";
 }
 
 } // namespace qvtest

@@ -10,9 +10,14 @@
 
 #include <QWidget>
 
+namespace qv {
+class FileListView;
+}
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -76,6 +81,22 @@ public:
 
 private:
     QObject context_;
+};
+
+// The captions of a list's entries, in list order.
+std::vector<std::string> Captions(const qv::FileListView* list);
+
+// Plays the user in a modal window: act runs once, as soon as window is shown. Create it before
+// the command that opens the window; a window that never comes is reported when it goes.
+class WhenShown : public QObject {
+public:
+    WhenShown(QWidget* window, std::function<void()> act);
+    ~WhenShown() override;
+
+private:
+    QWidget* window_;
+    std::function<void()> act_;
+    bool done_ = false;
 };
 
 template <typename T>
