@@ -3,6 +3,7 @@
 #include "FileListBox.h"
 #include "FileListView.h"
 #include "ImageList.h"
+#include "OneFile.h"
 #include "Paths.h"
 #include "PrgState.h"
 #include "ProgramSettings.h"
@@ -113,7 +114,7 @@ void TQV_FileLists::ReadFLists() {
             AddEntry(source_, name, name);
     }
     if (Status)
-        Status("Idle.");
+        Status(IdleMessage);
     for (FileListView* list : {&source_, &crypted_}) {
         list->setUpdatesEnabled(true);
         SortList(*list);

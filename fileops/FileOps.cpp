@@ -13,8 +13,6 @@ namespace qv {
 
 namespace {
 
-constexpr const char* IdleMessage = "Idle.";
-
 struct CryptMessage {
     std::int32_t Code;
     const char* Text; // "%s" takes the list caption

@@ -13,8 +13,6 @@ namespace qv {
 
 namespace {
 
-constexpr const char* IdleMessage = "Idle.";
-
 // Deletes path plainly; the folder is flushed so that the name is gone for good.
 bool DeletePlainly(const std::string& path) {
     if (unlink(path.c_str()) != 0)

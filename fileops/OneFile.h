@@ -13,6 +13,9 @@ class TQV_Pwd;
 
 // The status line of a front end; the desktop program's shows each message after a short
 // settling sequence.
+// What every operation writes in the status line when it ends.
+inline constexpr const char* IdleMessage = "Idle.";
+
 class StatusLine {
 public:
     virtual ~StatusLine() = default;

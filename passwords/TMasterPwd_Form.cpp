@@ -48,8 +48,6 @@ MasterPwdAnswer TMasterPwd_Form::Ask(TQV_PwdTable& table) {
 void TMasterPwd_Form::Begin(TQV_PwdTable& table) {
     table_ = &table;
     answer_ = MasterPwdAnswer::Later;
-    WipeEdit(Ui().MaskEdit1);
-    WipeEdit(Ui().MaskEdit2);
 }
 
 void TMasterPwd_Form::showEvent(QShowEvent* event) {

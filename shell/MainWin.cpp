@@ -559,14 +559,6 @@ void TMainWin::DecrFile(const std::string& name) {
     fileOps_->DecrFile(dirCryptor_->Directory, name);
 }
 
-void TMainWin::ReportCryptResult(std::int32_t code, const std::string& name) {
-    fileOps_->ReportCryptResult(code, name);
-}
-
-bool TMainWin::EraseFile(const std::string& path, bool wipe) {
-    return fileOps_->EraseFile(path, wipe);
-}
-
 void TMainWin::FileDel(FileListView* list) {
     if (!deleteDialog_)
         return;

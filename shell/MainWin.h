@@ -81,9 +81,6 @@ public:
     TQV_Settings& Settings() { return settings_; }
     const TQV_Settings& Settings() const { return settings_; }
 
-    // The operations on single files, from FormCreate until FormDestroy.
-    TQV_FileOps& FileOps() const { return *fileOps_; }
-
     // Steps of the start-up sequence are added by the parts that own them.
     TQV_StartupSequence& Startup() { return startup_; }
 
@@ -126,8 +123,6 @@ public:
     // One file of the work list's directory, by its list caption (see TQV_FileOps).
     void EncrFile(const std::string& name);
     void DecrFile(const std::string& name);
-    void ReportCryptResult(std::int32_t code, const std::string& name);
-    bool EraseFile(const std::string& path, bool wipe);
     // The Delete command for the selected entries of the plain or the crypted list.
     void FileDel(FileListView* list);
 
