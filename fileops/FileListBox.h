@@ -10,8 +10,10 @@ namespace qv {
 class TQV_FileListBox {
 public:
     enum class Kind {
-        Files,       // every regular file, hidden ones too; no directories
-        Directories, // every subdirectory except "." and ".."
+        Files, // every regular file, hidden ones too; no directories
+        // every subdirectory except "." and "..", and except symbolic links to folders and the
+        // mount points of pseudo file systems: the folders a run over the tree enters
+        Directories,
     };
 
     explicit TQV_FileListBox(Kind kind) : kind_(kind) {}

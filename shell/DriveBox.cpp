@@ -1,5 +1,7 @@
 #include "DriveBox.h"
 
+#include "Drives.h"
+
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -9,13 +11,6 @@
 namespace qv {
 
 namespace {
-
-// File systems that hold no user files of their own.
-const QSet<QByteArray> PseudoFileSystems = {
-    "autofs",   "binfmt_misc", "bpf",      "cgroup",  "cgroup2",         "configfs",   "debugfs",
-    "devpts",   "devtmpfs",    "efivarfs", "fusectl", "hugetlbfs",       "mqueue",     "nsfs",
-    "overlay",  "proc",        "pstore",   "ramfs",   "rpc_pipefs",      "securityfs", "selinuxfs",
-    "squashfs", "sysfs",       "tmpfs",    "tracefs", "fuse.gvfsd-fuse", "fuse.portal"};
 
 // Network file systems have no device node but are drives all the same.
 const QSet<QByteArray> NetworkFileSystems = {"nfs",   "nfs4",       "cifs", "smb3",
@@ -35,7 +30,7 @@ QStringList ListDrives() {
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
         const QByteArray type = volume.fileSystemType();
-        if (!volume.isValid() || root == "/" || PseudoFileSystems.contains(type) ||
+        if (!volume.isValid() || root == "/" || IsPseudoFileSystemType(type.toStdString()) ||
             UnderSystemFolder(root) || !QFileInfo(root).isDir())
             continue;
         if (!volume.device().startsWith('/') && !NetworkFileSystems.contains(type))

@@ -29,7 +29,8 @@ TEST(FileListBox, ListsTheFilesOrTheFoldersOfADirectoryByName) {
 
     TQV_FileListBox folders(TQV_FileListBox::Kind::Directories);
     ASSERT_TRUE(folders.Read(dir.Path()));
-    EXPECT_EQ(folders.Items(), (std::vector<std::string>{".cache", "link-to-folder", "sub"}));
+    // A link to a folder is not one of the folders below this one.
+    EXPECT_EQ(folders.Items(), (std::vector<std::string>{".cache", "sub"}));
 }
 
 TEST(FileListBox, ADirectoryThatCannotBeReadLeavesItEmpty) {
