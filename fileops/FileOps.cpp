@@ -7,6 +7,7 @@
 #include "PrgState.h"
 #include "ProgramSettings.h"
 #include "Pwd.h"
+#include "PwdTable.h"
 #include "UserAnswers.h"
 
 namespace qv {
@@ -48,6 +49,10 @@ public:
     WindowSteps(TQV_FileOps& ops, const std::string& name, Direction direction)
         : ops_(ops), name_(name), direction_(direction) {}
 
+    // Where the password is filed once the output is written, and under which key.
+    TQV_PwdTable* Passwords = nullptr;
+    std::string Key;
+
     bool ReplaceExisting(const std::string& outputPath) override {
         const char* question =
             direction_ == Direction::Encrypt
@@ -75,6 +80,14 @@ public:
         return code;
     }
 
+    // The database tells of its own failures; the file stays encrypted all the same, with the
+    // password the user has just typed twice.
+    bool OutputWritten(const std::string&, bool) override {
+        if (Passwords)
+            Passwords->StorePassword(Key);
+        return true;
+    }
+
 private:
     TQV_FileOps& ops_;
     const std::string& name_;
@@ -85,10 +98,13 @@ TQV_FileOps::TQV_FileOps(TQV_Pwd& pwd, TQV_PrgState& state, const TQV_Settings& 
                          FileOpsFrontEnd frontEnd)
     : pwd_(pwd), state_(state), settings_(settings), ui_(frontEnd) {}
 
-void TQV_FileOps::EncrFile(const std::string& directory, const std::string& name) {
+void TQV_FileOps::EncrFile(const std::string& directory, const std::string& name,
+                           TQV_PwdTable* passwords) {
     // Fixed now: the tree may move the current directory while the engine lets messages through.
     const std::string dir = AbsolutePath(directory);
     WindowSteps steps(*this, name, Direction::Encrypt);
+    steps.Passwords = passwords;
+    steps.Key = JoinPath(dir, name);
     Conclude(EncryptOne(JoinPath(dir, name), settings_.Method, SourceDisposal::WipeElseDelete,
                         steps, &ui_.Status),
              dir, name, Direction::Encrypt,
@@ -161,7 +177,7 @@ void TQV_FileOps::FileDel(ListSide list, const std::vector<std::string>& selecte
                           TQV_DirCryptor& work, DeleteConfirmation& dialog) {
     if (selected.empty())
         return;
-    if (state_.BusyFlags != 0) {
+    if (state_.Working()) {
         ui_.Status.UpdateStatus(PleaseWaitMessage);
         return;
     }

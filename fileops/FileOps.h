@@ -16,6 +16,7 @@ namespace qv {
 class TQV_DirCryptor;
 class TQV_PrgState;
 class TQV_Pwd;
+class TQV_PwdTable;
 class UserAnswers;
 struct TQV_Settings;
 
@@ -33,6 +34,10 @@ public:
     // Both bars back to their minimum once a file has ended.
     virtual void ResetProgressBars() = 0;
     virtual void EnableStopButton(bool enabled) = 0;
+    // The bars shown under the lists for a run, from its first file on (ListsRaised), and
+    // hidden again at its end.
+    virtual void RaiseLists() = 0;
+    virtual void DropLists() = 0;
 };
 
 // The two file lists as the operations change them.
@@ -78,8 +83,11 @@ public:
     // Encrypts the plain file with list caption name in directory with the method setting: asks
     // before replacing name.cry, carries the permission bits over, wipes the plain file and moves
     // the entry to the crypted list, unless the lists show another directory by then. Every
-    // outcome is reported to the user here.
-    void EncrFile(const std::string& directory, const std::string& name);
+    // outcome is reported to the user here. With passwords given, the password is filed there
+    // under the plain file's full path once the crypted file is written and before the plain
+    // file is wiped, so a file declined or failed leaves an older entry of that name alone.
+    void EncrFile(const std::string& directory, const std::string& name,
+                  TQV_PwdTable* passwords = nullptr);
     // Decrypts the crypted file with list caption name ("b" stands for b.cry, or b.CRY, while
     // ShowCry is off) in directory, deletes it and moves the entry to the plain list, under the
     // name the header stored when the plain file took it.

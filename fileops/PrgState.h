@@ -45,6 +45,12 @@ public:
     bool ListsRaised = false;  // the progress bars are shown
     bool TargetExisted = false;
     bool ListDetails = true; // list entries carry icons and details
+    // A list or tree run is going on, also between its files, while it waits in a password
+    // dialog or reads the database, when no bit of BusyFlags is set.
+    bool RunInProgress = false;
+
+    // Work is going on that a new command must wait for.
+    bool Working() const { return BusyFlags != 0 || RunInProgress; }
 };
 
 // Marks work in BusyFlags for as long as it lives, whichever way the work ends.

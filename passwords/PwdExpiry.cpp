@@ -34,6 +34,13 @@ void TQV_PwdExpiry::SetExpired() {
     }
 }
 
+void TQV_PwdExpiry::DisableButtonsOfDropped(const TQV_MasterPass& master) const {
+    if (!pwd_.HasPassword && Events)
+        Events->EnablePwdExpireButton(false);
+    if (!master.HasPassword && master.Events)
+        master.Events->EnableMasterPwdExpireButton(false);
+}
+
 void DropExpiredPasswords(TQV_Pwd& current, TQV_MasterPass& master) {
     current.HasPassword = current.HasPassword && current.OnePassword && !current.PasswordExpired;
     master.HasPassword = master.HasPassword && !master.PasswordExpired;

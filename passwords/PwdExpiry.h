@@ -40,6 +40,9 @@ public:
     // button is disabled. HasPassword stays; DropExpiredPasswords forgets the password at the
     // next boundary of a run.
     void SetExpired();
+    // After a run: the expire button of the current password, and the master password's, are
+    // disabled when that password is no longer held.
+    void DisableButtonsOfDropped(const TQV_MasterPass& master) const;
 
 private:
     TQV_Pwd& pwd_;

@@ -76,7 +76,8 @@ public:
 // another store or retrieve).
 //
 // Typical use by the batch logic:
-//   encrypting, when SavePassword is on:  table.StorePassword(JoinPath(dir, plainName));
+//   encrypting, when SavePassword is on, once the crypted file is written:
+//                table.StorePassword(JoinPath(dir, plainName));
 //   decrypting:  if (!table.RetrievePassword(JoinPath(dir, plainName))) PromptToDecrypt(...);
 //
 // Wiring in the desktop program's main window:

@@ -1,26 +1,10 @@
 #include "TMasterPwd_Form.h"
 
-#include "PasswordText.h"
 #include "UserAnswers.h"
 
 #include <QMouseEvent>
 
 namespace qv {
-
-namespace {
-
-SecureBytes TypedBytes(const QLineEdit* box) {
-    const QString text = box->text();
-    return PasswordBytes(
-        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()));
-}
-
-} // namespace
-
-void WipeEdit(QLineEdit* box) {
-    box->setText(QString(box->text().size(), QChar(u'\0')));
-    box->clear();
-}
 
 TMasterPwd_Form::TMasterPwd_Form(UserAnswers& answers, QWidget* parent)
     : FormDialog(parent, Frame::NoButtons), answers_(answers) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FormDialog.h"
+#include "PasswordForm.h"
 #include "PwdTable.h"
 #include "ui_TMasterPwd_Form.h"
 
@@ -47,9 +48,5 @@ private:
     TQV_PwdTable* table_ = nullptr;
     MasterPwdAnswer answer_ = MasterPwdAnswer::Later;
 };
-
-// Empties a password box: its text is first replaced by as many zero characters, which also
-// empties the box's undo history, then cleared.
-void WipeEdit(QLineEdit* box);
 
 } // namespace qv

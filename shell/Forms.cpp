@@ -26,8 +26,8 @@ std::unique_ptr<Window> Create(const Forms::Created& created, Args&&... args) {
 Forms::Forms(UserAnswers& answers, const DriveCheck& drives, TMainWin::LifecycleTrace trace,
              const Created& created) {
     MainWin = Create<TMainWin>(created, answers, drives, std::move(trace));
-    Encrypt = Create<TEncrypt>(created);
-    Decrypt = Create<TDecrypt>(created);
+    Encrypt = Create<TEncrypt>(created, answers);
+    Decrypt = Create<TDecrypt>(created, answers);
     About = Create<TAbout>(created);
     Preferences = Create<TPreferences>(created);
     DelDialog = Create<TDelDialog>(created);
@@ -35,7 +35,7 @@ Forms::Forms(UserAnswers& answers, const DriveCheck& drives, TMainWin::Lifecycle
     MasterPwd_Form = Create<TMasterPwd_Form>(created, answers);
     TIP_Form = Create<TTIP_Form>(created);
     MainWin->SetForms(this);
-    MainWin->SetDialogs(DelDialog.get(), MasterPwd_Form.get());
+    MainWin->SetDialogs({DelDialog.get(), MasterPwd_Form.get(), Encrypt.get(), Decrypt.get()});
 }
 
 Forms::~Forms() {

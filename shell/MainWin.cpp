@@ -11,8 +11,10 @@
 #include "Forms.h"
 #include "HelpViewer.h"
 #include "PanelBar.h"
+#include "PasswordPrompts.h"
 #include "PrgState.h"
 #include "Pwd.h"
+#include "PwdExpiry.h"
 #include "PwdTable.h"
 #include "RegistryFile.h"
 #include "TComboChange.h"
@@ -115,6 +117,7 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
     HighlightList(true);
     Wire();
     WireFileCommands();
+    WireRuns();
 
     startup_.Add(StartupStep::MethodButtons, [this] {
         SetButtonsInStatus();
@@ -218,9 +221,24 @@ void TMainWin::WireFileCommands() {
     }
 }
 
-void TMainWin::SetDialogs(DeleteConfirmation* deleteDialog, MasterPasswordPrompt* masterPrompt) {
-    deleteDialog_ = deleteDialog;
-    pwdTable_->Prompt = masterPrompt;
+// The Encrypt and Decrypt commands of the tool bar, the File menu, the lists' context menus and
+// the lists' gestures; Encrypt all and Decrypt all of the tree's context menu; the stop button.
+void TMainWin::WireRuns() {
+    Ui::TMainWin& ui = *ui_;
+    for (QAction* encrypt : {ui.Encrypt_Button, ui.Encrypt_MenuItem, ui.Encrypt1})
+        connect(encrypt, &QAction::triggered, this, &TMainWin::EncrFileList);
+    for (QAction* decrypt : {ui.Decrypt_Button, ui.Decrypt_MenuItem, ui.Decrypt1})
+        connect(decrypt, &QAction::triggered, this, &TMainWin::DecrFileList);
+    connect(ui.EncriptAll1, &QAction::triggered, this, [this] { DoForAll(Direction::Encrypt); });
+    connect(ui.Decriptall1, &QAction::triggered, this, [this] { DoForAll(Direction::Decrypt); });
+    connect(ui.StopProcess_Button, &QAction::triggered, this, &TMainWin::StopProcess_ButtonClick);
+}
+
+void TMainWin::SetDialogs(const Dialogs& dialogs) {
+    deleteDialog_ = dialogs.Delete;
+    pwdTable_->Prompt = dialogs.MasterPassword;
+    prompts_->Encrypt = dialogs.Encrypt;
+    prompts_->Decrypt = dialogs.Decrypt;
 }
 
 // The view styles, the toggles of the status area and the tool bar, and the layout rules.
@@ -321,6 +339,19 @@ void TMainWin::FormCreate() {
     fileLists_->Status = [this](const std::string& message) { UpdateStatus(message); };
     fileOps_ = std::make_unique<TQV_FileOps>(*pwd_, *prgState_, settings_,
                                              FileOpsFrontEnd{answers_, *this, *this, *this});
+    prompts_ = std::make_unique<TQV_PasswordPrompts>(*pwd_, *pwdExpiry_, pwdTable_->MasterPass,
+                                                     *prgState_, settings_, *dirCryptor_);
+    fileRuns_ = std::make_unique<TQV_FileRuns>(TQV_FileRuns::Parts{*fileOps_, *prompts_, *pwdTable_,
+                                                                   *pwd_, *pwdExpiry_, *prgState_,
+                                                                   settings_, *dirCryptor_},
+                                               RunFrontEnd{answers_, *this, *this, *this, *this});
+    // The gestures of the lists: a double click, or a drop onto the other list.
+    connect(fileLists_.get(), &TQV_FileLists::CommandRequested, this, [this](Direction direction) {
+        if (direction == Direction::Encrypt)
+            EncrFileList();
+        else
+            DecrFileList();
+    });
 }
 
 void TMainWin::FormActivate() {
@@ -332,6 +363,8 @@ void TMainWin::FormDestroy() {
         return;
     destroyed_ = true;
     SaveSettings();
+    fileRuns_.reset();
+    prompts_.reset();
     fileOps_.reset();
     auto freed = [this](const char* name) {
         if (trace_)
@@ -372,7 +405,7 @@ void TMainWin::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainWin::FormCloseQuery() {
-    if (prgState_->BusyFlags != 0)
+    if (prgState_->Working())
         return false;
     if (prgState_->OpFiles.Count > 0)
         return answers_.Ask(MessageKind::Information, OpenFilesQuestion, ButtonOk | ButtonCancel) ==
@@ -566,6 +599,22 @@ void TMainWin::FileDel(FileListView* list) {
                       list->SelectedCaptions(), *dirCryptor_, *deleteDialog_);
 }
 
+void TMainWin::EncrFileList() {
+    fileRuns_->EncrFileList();
+}
+
+void TMainWin::DecrFileList() {
+    fileRuns_->DecrFileList();
+}
+
+void TMainWin::DoForAll(Direction direction) {
+    fileRuns_->DoForAll(direction);
+}
+
+void TMainWin::StopProcess_ButtonClick() {
+    fileRuns_->StopProcess();
+}
+
 void TMainWin::SetMasterPwdExpired() {
     pwdTable_->MasterPass.SetExpired();
 }
@@ -677,11 +726,59 @@ void TMainWin::RemoveListItem(FileListView* list, const std::string& caption) {
 }
 
 void TMainWin::RemoveListItem(ListSide list, const std::string& caption) {
-    RemoveListItem(list == ListSide::Plain ? SourceList() : CryptedList(), caption);
+    RemoveListItem(ListOf(list), caption);
 }
 
 std::string TMainWin::ShownDirectory() const {
     return FileShow_FileListBox.Directory();
+}
+
+FileListView* TMainWin::ListOf(ListSide list) const {
+    return list == ListSide::Plain ? SourceList() : CryptedList();
+}
+
+std::vector<std::string> TMainWin::SelectedCaptions(ListSide list) const {
+    return ListOf(list)->SelectedCaptions();
+}
+
+void TMainWin::SelectAllItems(ListSide list) {
+    ListOf(list)->CurrentView()->selectAll();
+}
+
+void TMainWin::DeselectAllItems(ListSide list) {
+    ListOf(list)->Selection()->clearSelection();
+}
+
+std::string TMainWin::TreeDirectory() const {
+    return ui_->User_DirectoryListBox->Directory().toStdString();
+}
+
+bool TMainWin::EnterDirectory(const std::string& directory, std::string& reason) {
+    QString why;
+    const QString path = QString::fromStdString(directory);
+    if (!ui_->User_DirectoryListBox->SetDirectory(path, &why)) {
+        reason = why.toStdString();
+        return false;
+    }
+    // The lists follow the tree when it moves; should they show another folder still, they are
+    // read here, as the run takes its files from them.
+    if (ShownDirectory() != TreeDirectory())
+        ReReadLists();
+    return true;
+}
+
+void TMainWin::EnableTree(bool enabled) {
+    ui_->User_DirectoryListBox->setEnabled(enabled);
+    ui_->DriveComboBox1->setEnabled(enabled);
+}
+
+void TMainWin::LetMessagesThrough() {
+    QCoreApplication::processEvents();
+}
+
+void TMainWin::ReReadLists() {
+    FileShow_FileListBox.Read(TreeDirectory());
+    ReadFLists();
 }
 
 void TMainWin::ChangeView(QAction* sender) {

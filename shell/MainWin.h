@@ -7,6 +7,7 @@
 #include "FileListBox.h"
 #include "FileListView.h"
 #include "FileOps.h"
+#include "FileRuns.h"
 #include "ImageList.h"
 #include "ListEntries.h"
 #include "MainLayout.h"
@@ -23,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -39,6 +41,8 @@ class DriveCheck;
 class Forms;
 class HelpViewer;
 class MasterPasswordPrompt;
+class PasswordDialog;
+class TQV_PasswordPrompts;
 class TQV_DirCryptor;
 class TQV_FileLists;
 class TQV_PrgState;
@@ -54,7 +58,8 @@ class TMainWin : public QMainWindow,
                  public PwdExpiryEvents,
                  public StatusLine,
                  public ProgressDisplay,
-                 public ListUpdates {
+                 public ListSelection,
+                 public DirectoryWalk {
     Q_OBJECT
 
 public:
@@ -69,9 +74,14 @@ public:
     // The other windows, once they exist.
     void SetForms(Forms* forms) { forms_ = forms; }
     Forms* AllForms() const { return forms_; }
-    // The dialogs the operations ask through: the delete confirmation and the master-password
-    // dialog.
-    void SetDialogs(DeleteConfirmation* deleteDialog, MasterPasswordPrompt* masterPrompt);
+    // The dialogs the operations ask through.
+    struct Dialogs {
+        DeleteConfirmation* Delete = nullptr;
+        MasterPasswordPrompt* MasterPassword = nullptr;
+        PasswordDialog* Encrypt = nullptr;
+        PasswordDialog* Decrypt = nullptr;
+    };
+    void SetDialogs(const Dialogs& dialogs);
 
     // The process-wide objects, from FormCreate until FormDestroy.
     TQV_DirCryptor& DirCryptor() const { return *dirCryptor_; }
@@ -125,6 +135,14 @@ public:
     void DecrFile(const std::string& name);
     // The Delete command for the selected entries of the plain or the crypted list.
     void FileDel(FileListView* list);
+    // The runs over the lists' selections and over the directory tree, and the stop button
+    // (the work is done by FileRuns()).
+    void EncrFileList();
+    void DecrFileList();
+    void DoForAll(Direction direction);
+    void StopProcess_ButtonClick();
+    TQV_FileRuns& FileRuns() const { return *fileRuns_; }
+    TQV_PasswordPrompts& PasswordPrompts() const { return *prompts_; }
 
     // The default method.
     void SetDES();
@@ -146,8 +164,8 @@ public:
     void UpdateStatus(const std::string& message) override;
 
     // The progress bars under the lists, shown for a run and hidden after it.
-    void RaiseLists();
-    void DropLists();
+    void RaiseLists() override;
+    void DropLists() override;
     // Around each engine call: the 50 ms timer that fills the bars and the statistics.
     void StartProgressTimer() override;
     void StopProgressTimer() override;
@@ -164,6 +182,17 @@ public:
     void RemoveListItem(ListSide list, const std::string& caption) override;
     // The directory the lists were read from, which is the one the tree shows.
     std::string ShownDirectory() const override;
+    // ListSelection: the lists' selections as the runs take them.
+    std::vector<std::string> SelectedCaptions(ListSide list) const override;
+    void SelectAllItems(ListSide list) override;
+    void DeselectAllItems(ListSide list) override;
+
+    // DirectoryWalk: the tree as a tree run moves it.
+    std::string TreeDirectory() const override;
+    bool EnterDirectory(const std::string& directory, std::string& reason) override;
+    void EnableTree(bool enabled) override;
+    void LetMessagesThrough() override;
+    void ReReadLists() override;
 
     // The view style of both lists: the handler of the four menu items, and the style itself.
     void ChangeView(QAction* sender);
@@ -223,6 +252,8 @@ private:
     void Wire();
     void WireViews();
     void WireFileCommands();
+    void WireRuns();
+    FileListView* ListOf(ListSide list) const;
     bool SingleFileWork() const;
     MainLayoutControls ReadLayout() const;
     void ApplyLayout(const MainLayoutControls& controls);
@@ -258,6 +289,8 @@ private:
     // Declared after the objects they work with, so that they go first.
     std::unique_ptr<TQV_FileLists> fileLists_;
     std::unique_ptr<TQV_FileOps> fileOps_;
+    std::unique_ptr<TQV_PasswordPrompts> prompts_;
+    std::unique_ptr<TQV_FileRuns> fileRuns_;
     DeleteConfirmation* deleteDialog_ = nullptr;
     bool shown_ = false;
     bool destroyed_ = false;

@@ -8,6 +8,7 @@
 #include "PrgState.h"
 #include "ProgramSettings.h"
 #include "Pwd.h"
+#include "RecordingWindow.h"
 #include "ScriptedAnswers.h"
 #include "TempDir.h"
 
@@ -24,69 +25,6 @@ using namespace qv;
 using namespace qvtest;
 
 namespace {
-
-using Log = std::vector<std::string>;
-using Names = std::vector<std::string>;
-
-// What the operations do to the window, in order.
-class RecordingWindow : public StatusLine, public ProgressDisplay, public ListUpdates {
-public:
-    Log log;
-    std::string shown;
-    // Runs when the progress timer stops, which is right after the engine returned.
-    std::function<void()> afterEngine;
-
-    void UpdateStatus(const std::string& message) override { log.push_back("status " + message); }
-    void StartProgressTimer() override { log.push_back("timer on"); }
-    void StopProgressTimer() override {
-        log.push_back("timer off");
-        if (afterEngine)
-            afterEngine();
-    }
-    void ResetProgressBars() override { log.push_back("bars reset"); }
-    void EnableStopButton(bool enabled) override {
-        log.push_back(enabled ? "stop on" : "stop off");
-    }
-    std::string ShownDirectory() const override { return shown; }
-    void UpdateFLists(const std::string& name, const std::string& newName, bool keepOther,
-                      Direction direction) override {
-        log.push_back("update " + name + (newName.empty() ? "" : " as " + newName) +
-                      (keepOther ? ", keeping the source's entry" : "") +
-                      (direction == Direction::Encrypt ? " (encrypted)" : " (decrypted)"));
-    }
-    void RemoveListItem(ListSide list, const std::string& caption) override {
-        log.push_back((list == ListSide::Plain ? "remove plain " : "remove crypted ") + caption);
-    }
-
-    Log ListChanges() const {
-        Log changes;
-        for (const std::string& entry : log)
-            if (entry.rfind("update ", 0) == 0 || entry.rfind("remove ", 0) == 0)
-                changes.push_back(entry);
-        return changes;
-    }
-    bool Saw(const std::string& entry) const {
-        return std::find(log.begin(), log.end(), entry) != log.end();
-    }
-};
-
-class ScriptedDeleteDialog : public DeleteConfirmation {
-public:
-    std::deque<DeleteAnswer> next;
-    Log asked;
-    std::function<void()> onAsk;
-
-    DeleteAnswer Ask(const std::string& path) override {
-        asked.push_back(path);
-        if (onAsk)
-            onAsk();
-        if (next.empty())
-            return DeleteAnswer::Cancel;
-        const DeleteAnswer answer = next.front();
-        next.pop_front();
-        return answer;
-    }
-};
 
 class FileOpsTest : public ::testing::Test {
 protected:

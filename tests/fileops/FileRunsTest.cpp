@@ -1,0 +1,619 @@
+// Runs over the lists' selections and over directory trees, on real folders, with the password
+// dialogs, the message boxes and the master password answered from scripts and a recorder
+// standing in for the window.
+#include "FileRuns.h"
+
+#include "CryptFile.h"
+#include "DirCryptor.h"
+#include "FileListBox.h"
+#include "FileSystem.h"
+#include "PasswordPrompts.h"
+#include "PasswordsSupport.h"
+#include "Paths.h"
+#include "PrgState.h"
+#include "ProgramSettings.h"
+#include "Pwd.h"
+#include "PwdExpiry.h"
+#include "RecordingWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <dirent.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace qv;
+using namespace qvtest;
+
+namespace {
+
+constexpr const char* Typed = "secret-12";
+constexpr const char* MasterPassword = "Opal-Kwartz7";
+
+// Plays a password dialog: each visit closes it as the script says, by default with OK and the
+// password Typed. Records what each visit showed.
+class ScriptedPasswordDialog : public PasswordDialog {
+public:
+    struct Reply {
+        PromptAnswer result = PromptAnswer::Go;
+        std::string password = Typed;
+        bool onePerList = false;
+        bool save = false;
+    };
+
+    std::deque<Reply> next;
+    std::vector<PasswordDialogSetup> asked;
+    bool cancelAllShown = false;
+    std::vector<bool> cancelAllWhenAsked;
+
+    PasswordDialogAnswer Ask(const PasswordDialogSetup& setup) override {
+        asked.push_back(setup);
+        cancelAllWhenAsked.push_back(cancelAllShown);
+        const Reply reply = next.empty() ? Reply() : next.front();
+        if (!next.empty())
+            next.pop_front();
+        PasswordDialogAnswer answer;
+        answer.Result = reply.result;
+        if (reply.result == PromptAnswer::Go) {
+            answer.Password = Bytes(reply.password);
+            // A disabled check box cannot be ticked.
+            answer.OnePerList = reply.onePerList && setup.ListBoxEnabled;
+            answer.SavePassword = reply.save;
+        }
+        return answer;
+    }
+    void ShowCancelAll(bool visible) override { cancelAllShown = visible; }
+
+    std::vector<std::string> Files() const {
+        std::vector<std::string> files;
+        for (const PasswordDialogSetup& setup : asked)
+            files.push_back(setup.FileName);
+        return files;
+    }
+};
+
+// The window over real folders: entering a folder lists its files the way the lists show them,
+// and "select all" selects every entry of a list.
+class FolderWindow : public RecordingWindow, public DirectoryWalk {
+public:
+    std::string top; // the folders are logged relative to it
+    std::string tree;
+    bool showCry = true;
+    std::vector<std::string> entries[2];
+    std::vector<std::string> visited; // the folder shown at each select all, in order
+    std::function<void()> onMessages;
+
+    std::string Relative(const std::string& path) const {
+        return path == top ? "." : path.substr(top.size() + 1);
+    }
+
+    std::string TreeDirectory() const override { return tree; }
+    bool EnterDirectory(const std::string& directory, std::string& reason) override {
+        DIR* handle = opendir(directory.c_str());
+        if (!handle) {
+            reason = std::strerror(errno);
+            return false;
+        }
+        closedir(handle);
+        tree = directory;
+        shown = directory;
+        ReadLists();
+        log.push_back("enter " + Relative(directory));
+        return true;
+    }
+    void EnableTree(bool enabled) override { log.push_back(enabled ? "tree on" : "tree off"); }
+    void LetMessagesThrough() override {
+        if (onMessages)
+            onMessages();
+    }
+    void ReReadLists() override { log.push_back("lists read again"); }
+    void SelectAllItems(ListSide list) override {
+        selected[Index(list)] = entries[Index(list)];
+        visited.push_back(Relative(shown));
+    }
+
+    void ReadLists() {
+        TQV_FileListBox files(TQV_FileListBox::Kind::Files);
+        files.Read(shown);
+        entries[0].clear();
+        entries[1].clear();
+        for (const std::string& name : files.Items()) {
+            if (IsCryptedFileName(name))
+                entries[1].push_back(CryptedCaption(name, showCry));
+            else
+                entries[0].push_back(name);
+        }
+    }
+};
+
+class FileRunsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(AbsolutePath(work), work);
+        settings.Method = MethodIdea;
+        settings.ShowCry = true;
+        // The engine looks at the program's stop flag, as in the window.
+        pwd.AbortRequested = &state.AbortRequested;
+        window.top = work;
+        window.tree = work;
+        window.shown = work;
+        prompts.Encrypt = &encryptDialog;
+        prompts.Decrypt = &decryptDialog;
+        table.MasterPass.Store = true;
+        table.MasterPass.Dir = dir / "xwords.001";
+        table.Prompt = &masterPrompt;
+        table.MasterPass.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(MasterPassword),
+                                          std::strlen(MasterPassword));
+        table.MasterPass.HasPassword = true;
+    }
+
+    std::string Path(const std::string& name) const { return dir / name; }
+
+    void MakeFolder(const std::string& name) {
+        ASSERT_EQ(mkdir(Path(name).c_str(), 0755), 0) << name;
+    }
+
+    // Plain files with their own names as content.
+    void WritePlain(std::initializer_list<std::string> names) {
+        for (const std::string& name : names)
+            WriteText(Path(name), "content of " + name);
+    }
+
+    // name.cry encrypted with password, as another run would have left it.
+    void WriteCrypted(const std::string& name, const std::string& password) {
+        WriteText(Path(name), "content of " + name);
+        TQV_Pwd other;
+        other.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password.data()),
+                               password.size());
+        ASSERT_EQ(other.EncryptFile(Path(name), MethodIdea), CryptOk);
+        ASSERT_EQ(unlink(Path(name).c_str()), 0);
+    }
+
+    // The run's selection in the plain or the crypted list.
+    void Select(ListSide list, std::vector<std::string> captions) {
+        window.selected[RecordingWindow::Index(list)] = std::move(captions);
+    }
+
+    void HoldPassword(const std::string& password) {
+        pwd.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password.data()),
+                             password.size());
+        pwd.HasPassword = true;
+    }
+
+    // The password stored under the plain file's full path, or "(none)"; the entry stays.
+    std::string StoredFor(const std::string& name) {
+        table.ClearEntries();
+        EXPECT_EQ(table.ReadDatabase(true), DatabaseOk);
+        std::string found = "(none)";
+        const std::string prefix = Path(name) + "=";
+        for (std::size_t i = 0; i < table.Entries.Size(); ++i) {
+            const std::string entry(table.Entries[i]);
+            if (entry.rfind(prefix, 0) == 0)
+                found = entry.substr(prefix.size());
+        }
+        table.ClearEntries();
+        return found;
+    }
+
+    void StorePassword(const std::string& name, const std::string& password) {
+        TQV_Pwd holder;
+        holder.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password.data()),
+                                password.size());
+        TQV_PwdTable other(holder, answers);
+        other.MasterPass.Store = true;
+        other.MasterPass.Dir = table.MasterPass.Dir;
+        other.MasterPass.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(MasterPassword),
+                                          std::strlen(MasterPassword));
+        other.MasterPass.HasPassword = true;
+        other.StorePassword(Path(name));
+    }
+
+    TempDir dir;
+    const std::string work = dir.Path();
+    TQV_Pwd pwd;
+    TQV_PwdExpiry expiry{pwd};
+    TQV_PrgState state;
+    TQV_Settings settings;
+    TQV_DirCryptor workList;
+    ScriptedAnswers answers;
+    ScriptedMasterPrompt masterPrompt;
+    TQV_PwdTable table{pwd, answers};
+    FolderWindow window;
+    ScriptedPasswordDialog encryptDialog;
+    ScriptedPasswordDialog decryptDialog;
+    TQV_FileOps ops{pwd, state, settings, FileOpsFrontEnd{answers, window, window, window}};
+    TQV_PasswordPrompts prompts{pwd, expiry, table.MasterPass, state, settings, workList};
+    TQV_FileRuns runs{
+        TQV_FileRuns::Parts{ops, prompts, table, pwd, expiry, state, settings, workList},
+        RunFrontEnd{answers, window, window, window, window}};
+};
+
+} // namespace
+
+TEST_F(FileRunsTest, CancelSkipsOneFileAndCancelAllEndsTheRun) {
+    struct Case {
+        PromptAnswer second;
+        Names after;
+    };
+    const Case cases[] = {
+        {PromptAnswer::Skip, {"a.txt.cry", "b.txt", "c.txt.cry"}},
+        {PromptAnswer::CancelAll, {"a.txt.cry", "b.txt", "c.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.second == PromptAnswer::Skip ? "Cancel" : "Cancel all");
+        for (const std::string& name : dir.Names())
+            ASSERT_EQ(unlink(Path(name).c_str()), 0);
+        WritePlain({"a.txt", "b.txt", "c.txt"});
+        Select(ListSide::Plain, {"a.txt", "b.txt", "c.txt"});
+        window.log.clear();
+        encryptDialog.asked.clear();
+        encryptDialog.cancelAllWhenAsked.clear();
+        encryptDialog.next = {{}, {c.second}};
+
+        runs.EncrFileList();
+
+        EXPECT_EQ(dir.Names(), c.after);
+        // Cancel all is offered in every dialog of the run, and only during it.
+        EXPECT_EQ(encryptDialog.cancelAllWhenAsked,
+                  std::vector<bool>(encryptDialog.asked.size(), true));
+        EXPECT_FALSE(encryptDialog.cancelAllShown);
+        // The bars came with the first file and went at the end, with the stop button.
+        EXPECT_EQ(window.log.front(), "stop on");
+        EXPECT_EQ(std::count(window.log.begin(), window.log.end(), "bars shown"), 1);
+        EXPECT_EQ(Log(window.log.end() - 2, window.log.end()), (Log{"bars hidden", "stop off"}));
+        EXPECT_FALSE(state.ListsRaised);
+        EXPECT_FALSE(state.AbortRequested);
+        EXPECT_FALSE(state.Working());
+        EXPECT_TRUE(answers.shown.empty());
+    }
+}
+
+TEST_F(FileRunsTest, AnEmptySelectionProcessesNothingAndShowsNoBars) {
+    WritePlain({"a.txt"});
+    runs.EncrFileList();
+    EXPECT_EQ(dir.Names(), Names{"a.txt"});
+    EXPECT_TRUE(encryptDialog.asked.empty());
+    EXPECT_EQ(window.log, (Log{"stop on", "stop off"}));
+}
+
+TEST_F(FileRunsTest, TheListCheckBoxDecidesHowOftenTheDialogComes) {
+    struct Case {
+        const char* name;
+        bool onePassword;
+        bool ticked;
+        std::size_t files;
+        std::size_t dialogs;
+        bool boxEnabled;
+    };
+    const Case cases[] = {
+        {"ticked on the first file", false, true, 3, 1, true},
+        {"left unticked", false, false, 3, 3, true},
+        {"a run of one file", false, false, 1, 1, false},
+        {"one password for the program", true, false, 3, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& name : dir.Names())
+            ASSERT_EQ(unlink(Path(name).c_str()), 0);
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < c.files; ++i) {
+            names.push_back("f" + std::to_string(i));
+            WritePlain({names.back()});
+        }
+        Select(ListSide::Plain, names);
+        pwd.HasPassword = false;
+        pwd.OnePassword = c.onePassword;
+        settings.OnePerList = true; // the box's default, when it is enabled
+        encryptDialog.asked.clear();
+        ScriptedPasswordDialog::Reply reply;
+        reply.onePerList = c.ticked;
+        encryptDialog.next = {reply, reply, reply};
+
+        runs.EncrFileList();
+
+        ASSERT_EQ(encryptDialog.asked.size(), c.dialogs);
+        EXPECT_EQ(encryptDialog.asked[0].ListBoxEnabled, c.boxEnabled);
+        EXPECT_EQ(encryptDialog.asked[0].ListBoxChecked, c.boxEnabled);
+        for (const std::string& name : names)
+            EXPECT_TRUE(PathExists(Path(name + ".cry"))) << name;
+        // The list's password is forgotten at the end of its run; the program's is kept.
+        EXPECT_EQ(pwd.HasPassword, c.onePassword);
+    }
+}
+
+TEST_F(FileRunsTest, EachDialogShowsTheFileItsMethodAndTheLengthsItTakes) {
+    WritePlain({"a.txt"});
+    WriteCrypted("d.doc", "des-pass");
+    Select(ListSide::Plain, {"a.txt"});
+    const std::pair<std::int32_t, std::pair<const char*, std::size_t>> methods[] = {
+        {MethodIdea, {"IDEA", 16}}, {MethodDes, {"DES", 8}}, {MethodTripleDes, {"3xDES", 24}}};
+    for (const auto& [method, expected] : methods) {
+        settings.Method = method;
+        pwd.HasPassword = false;
+        encryptDialog.next = {{PromptAnswer::Skip}};
+        runs.EncrFileList();
+        const PasswordDialogSetup& setup = encryptDialog.asked.back();
+        EXPECT_EQ(setup.Directory, work);
+        EXPECT_EQ(setup.FileName, "a.txt");
+        EXPECT_EQ(setup.MethodName, expected.first);
+        EXPECT_EQ(setup.MaxLength, expected.second);
+        EXPECT_EQ(setup.EnterText, EncryptEnterText(method));
+    }
+    EXPECT_EQ(EncryptEnterText(MethodDes), "      輸入這個密碼 (6 - 8 符號)   ");
+
+    // The decryption dialog names the file's own method, and takes up to 24 bytes whatever it is.
+    for (const bool showCry : {true, false}) {
+        settings.ShowCry = showCry;
+        const std::string caption = showCry ? "d.doc.cry" : "d.doc";
+        Select(ListSide::Crypted, {caption});
+        decryptDialog.next = {{PromptAnswer::Skip}};
+        runs.DecrFileList();
+        const PasswordDialogSetup& setup = decryptDialog.asked.back();
+        EXPECT_EQ(setup.FileName, caption);
+        EXPECT_EQ(setup.MethodName, "IDEA");
+        EXPECT_EQ(setup.EnterText, "      輸入這個密碼 ( 6 - 16 符號 ) ");
+        EXPECT_EQ(setup.MaxLength, 24u);
+        EXPECT_FALSE(setup.SaveBoxEnabled);
+    }
+    EXPECT_EQ(DecryptEnterText("-"), "      輸入這個密碼 ( 6 - 24 符號 ) ");
+}
+
+TEST_F(FileRunsTest, AStoredPasswordNeedsNoDialogAndServesTheRestOfItsRun) {
+    // x was stored with its password; y has the same password and no entry; the password held
+    // from before the run is another one.
+    WriteCrypted("x.txt", "stored-pass");
+    WriteCrypted("y.txt", "stored-pass");
+    StorePassword("x.txt", "stored-pass");
+    pwd.OnePassword = true;
+    HoldPassword("held-pass");
+    Select(ListSide::Crypted, {"x.txt.cry", "y.txt.cry"});
+
+    runs.DecrFileList();
+
+    EXPECT_TRUE(decryptDialog.asked.empty());
+    EXPECT_EQ(dir.Names(), (Names{"x.txt", "xwords.001", "y.txt"}));
+    EXPECT_EQ(StoredFor("x.txt"), "(none)") << "a stored password serves once";
+    EXPECT_TRUE(answers.shown.empty());
+    // Nobody typed the stored password in this program: later runs ask again rather than
+    // encrypt new files with it.
+    EXPECT_FALSE(pwd.HasPassword);
+}
+
+TEST_F(FileRunsTest, APasswordIsFiledOnlyForAFileThatWasEncrypted) {
+    // An older a.txt.cry whose only record of its password is the database's entry.
+    WriteCrypted("a.txt", "old-password");
+    StorePassword("a.txt", "old-password");
+    WritePlain({"a.txt", "b.txt"});
+    Select(ListSide::Plain, {"a.txt", "b.txt"});
+    ScriptedPasswordDialog::Reply store;
+    store.password = "new-password";
+    store.save = true;
+    encryptDialog.next = {store, store};
+    answers.next = {ButtonCancel}; // keep the older a.txt.cry
+
+    runs.EncrFileList();
+
+    EXPECT_EQ(StoredFor("a.txt"), "old-password");
+    EXPECT_EQ(StoredFor("b.txt"), "new-password");
+    EXPECT_EQ(dir.Names(), (Names{"a.txt", "a.txt.cry", "b.txt.cry", "xwords.001"}));
+    ASSERT_EQ(answers.shown.size(), 1u);
+    EXPECT_NE(answers.shown[0].text.find("Overwrite?"), std::string::npos);
+}
+
+TEST_F(FileRunsTest, StopDuringAFileAsksFirstAndEndsTheRunAfterIt) {
+    WriteBytes(Path("big1"), PatternBytes(100000));
+    WriteBytes(Path("big2"), PatternBytes(100000));
+    WriteBytes(Path("big3"), PatternBytes(100000));
+    Select(ListSide::Plain, {"big1", "big2", "big3"});
+    ScriptedPasswordDialog::Reply once;
+    once.onePerList = true;
+    encryptDialog.next = {once};
+    int chunks = 0;
+    std::vector<std::uint8_t> busy;
+    pwd.ChunkDone = [&] {
+        // The user presses stop in the second file: Cancel at the question first, then OK.
+        if (PathExists(Path("big1.cry")) && ++chunks <= 2) {
+            busy.push_back(state.BusyFlags);
+            answers.next = {chunks == 1 ? ButtonCancel : ButtonOk};
+            runs.StopProcess();
+        }
+    };
+
+    runs.EncrFileList();
+
+    const auto texts = answers.Texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], StopQuestion);
+    EXPECT_EQ(texts[1], StopQuestion);
+    EXPECT_EQ(texts[2], "You have aborted processing big2.");
+    EXPECT_EQ(answers.shown[0].buttons, ButtonOk | ButtonCancel);
+    EXPECT_EQ(busy, (std::vector<std::uint8_t>{EncryptingFile, EncryptingFile}));
+    EXPECT_TRUE(window.Saw("status " + std::string(PleaseWaitMessage)));
+    EXPECT_EQ(dir.Names(), (Names{"big1.cry", "big2", "big3"}));
+    EXPECT_EQ(ReadBytes(Path("big2")), PatternBytes(100000));
+    EXPECT_FALSE(state.AbortRequested);
+}
+
+TEST_F(FileRunsTest, ANewCommandWaitsWhileARunIsGoingOn) {
+    WritePlain({"a.txt", "b.txt"});
+    Select(ListSide::Plain, {"a.txt", "b.txt"});
+    // The database is read while the run is between files, with no busy bit set: a second
+    // command from the window's events must not start.
+    table.MasterPass.ChunkDone = [&] {
+        Select(ListSide::Plain, {"b.txt"});
+        runs.EncrFileList();
+        runs.DoForAll(Direction::Encrypt);
+    };
+    ScriptedPasswordDialog::Reply store;
+    store.save = true;
+    store.onePerList = true;
+    encryptDialog.next = {store};
+    runs.EncrFileList();
+    EXPECT_EQ(dir.Names(), (Names{"a.txt.cry", "b.txt.cry", "xwords.001"}));
+    EXPECT_EQ(encryptDialog.asked.size(), 1u);
+    EXPECT_TRUE(window.Saw("status " + std::string(PleaseWaitMessage)));
+    EXPECT_TRUE(answers.shown.empty()) << "no tree-run question either";
+}
+
+class TreeRunTest : public FileRunsTest {
+protected:
+    // The folder with A and B, B holding C, and one plain file in each.
+    void MakeTree() {
+        for (const char* folder : {"A", "B", "B/C"})
+            MakeFolder(folder);
+        WritePlain({"top.txt", "A/a.txt", "B/b.txt", "B/C/c.txt"});
+    }
+    static bool Encrypted(const std::string& path) { return PathExists(path + ".cry"); }
+};
+
+TEST_F(TreeRunTest, NoProcessesOnlyTheFolderShownAndYesTheWholeTreeDepthFirst) {
+    MakeTree();
+    answers.next = {ButtonNo};
+    runs.DoForAll(Direction::Encrypt);
+    EXPECT_EQ(window.visited, Names{"."});
+    EXPECT_TRUE(Encrypted(Path("top.txt")));
+    EXPECT_FALSE(Encrypted(Path("A/a.txt")));
+    ASSERT_EQ(answers.shown.size(), 1u);
+    EXPECT_EQ(answers.shown[0].text, RecurseQuestion);
+    EXPECT_EQ(answers.shown[0].buttons, ButtonYes | ButtonNo | ButtonCancel);
+
+    window.visited.clear();
+    window.log.clear();
+    answers.next = {ButtonYes};
+    encryptDialog.asked.clear();
+    runs.DoForAll(Direction::Encrypt);
+    EXPECT_EQ(window.visited, (Names{".", "A", "B", "B/C"}));
+    for (const char* file : {"A/a.txt", "B/b.txt", "B/C/c.txt"})
+        EXPECT_TRUE(Encrypted(Path(file))) << file;
+    // Each folder's file asked for its password: the dialog knows which folder it is in.
+    ASSERT_EQ(encryptDialog.asked.size(), 3u);
+    EXPECT_EQ(encryptDialog.asked[2].Directory, Path("B/C"));
+    // The tree is disabled for the run and the bars shown once; at its end the tree is back in
+    // the folder the run started from.
+    EXPECT_EQ(std::count(window.log.begin(), window.log.end(), "bars shown"), 1);
+    EXPECT_EQ(Log(window.log.end() - 4, window.log.end()),
+              (Log{"status Idle.", "tree on", "bars hidden", "stop off"}));
+    EXPECT_TRUE(window.Saw("tree off"));
+    EXPECT_EQ(window.tree, work);
+    EXPECT_FALSE(state.Working());
+    EXPECT_FALSE(state.AbortRequested);
+
+    // Cancel asks nothing more.
+    window.visited.clear();
+    answers.next = {ButtonCancel};
+    runs.DoForAll(Direction::Decrypt);
+    EXPECT_TRUE(window.visited.empty());
+}
+
+TEST_F(TreeRunTest, TheWalkEntersEveryRealSubfolderAndNeverGoesUpOrAlongALink) {
+    MakeTree();
+    MakeFolder("!first");
+    WritePlain({"!first/bang.txt"});
+    ASSERT_EQ(symlink("..", Path("A/up").c_str()), 0);
+    ASSERT_EQ(symlink(Path("B").c_str(), Path("to-B").c_str()), 0);
+    answers.next = {ButtonYes};
+    pwd.OnePassword = true;
+
+    runs.DoForAll(Direction::Encrypt);
+
+    EXPECT_EQ(window.visited, (Names{".", "!first", "A", "B", "B/C"}));
+    EXPECT_EQ(encryptDialog.asked.size(), 1u) << "one password for the program";
+    EXPECT_TRUE(Encrypted(Path("!first/bang.txt")));
+    EXPECT_TRUE(answers.shown.size() == 1) << "only the question, nothing skipped";
+    // Entries listed without details during the run are read again at its end.
+    EXPECT_EQ(window.log.back(), "lists read again");
+}
+
+TEST_F(TreeRunTest, AFolderThatCannotBeEnteredIsSkippedAndNamedAtTheEnd) {
+    MakeTree();
+    MakeFolder("D");
+    WritePlain({"D/d.txt"});
+    // B goes away while A is processed, as another program might remove it.
+    window.onMessages = [&] {
+        if (Encrypted(Path("A/a.txt")) && IsDirectory(Path("B")))
+            std::filesystem::remove_all(Path("B"));
+    };
+    // Without root a folder without permission is a second real fault.
+    const bool denied = !RunningAsRoot();
+    if (denied) {
+        ASSERT_EQ(chmod(Path("D").c_str(), 0), 0);
+    }
+    answers.next = {ButtonYes};
+
+    runs.DoForAll(Direction::Encrypt);
+
+    const Names expected = denied ? Names{".", "A"} : Names{".", "A", "D"};
+    EXPECT_EQ(window.visited, expected);
+    EXPECT_TRUE(
+        window.Saw("status The directory " + Path("B") + " cannot be entered; it is skipped."));
+    ASSERT_EQ(answers.shown.size(), 2u);
+    const std::string& summary = answers.shown[1].text;
+    EXPECT_EQ(answers.shown[1].kind, MessageKind::Error);
+    EXPECT_NE(summary.find(Path("B") + " (No such file or directory)"), std::string::npos)
+        << summary;
+    if (denied) {
+        EXPECT_NE(summary.find(Path("D") + " (Permission denied)"), std::string::npos);
+    }
+    EXPECT_FALSE(state.Working());
+    EXPECT_EQ(window.tree, work);
+}
+
+TEST_F(TreeRunTest, StopBetweenFoldersEndsTheRunWithoutAQuestion) {
+    MakeTree();
+    window.onMessages = [&] {
+        if (Encrypted(Path("A/a.txt")))
+            runs.StopProcess();
+    };
+    answers.next = {ButtonYes};
+    runs.DoForAll(Direction::Encrypt);
+    EXPECT_EQ(window.visited, (Names{".", "A"}));
+    EXPECT_FALSE(Encrypted(Path("B/b.txt")));
+    EXPECT_EQ(answers.shown.size(), 1u) << "only the recurse question";
+    EXPECT_FALSE(state.AbortRequested);
+    EXPECT_FALSE(state.Working());
+}
+
+TEST_F(TreeRunTest, AWrongPasswordAnsweredWithAllEntersNoFurtherFolder) {
+    for (const char* folder : {"A", "B"})
+        MakeFolder(folder);
+    WriteCrypted("one", "right-pass");
+    WriteCrypted("two", "right-pass");
+    WriteCrypted("A/three", "right-pass");
+    decryptDialog.next = {{PromptAnswer::Go, "wrong-pass"}, {PromptAnswer::Go, "wrong-pass"}};
+    answers.next = {ButtonYes, ButtonAll};
+
+    runs.DoForAll(Direction::Decrypt);
+
+    EXPECT_EQ(window.visited, Names{"."});
+    EXPECT_EQ(decryptDialog.asked.size(), 1u) << "the list stopped after the first file";
+    EXPECT_EQ(answers.shown[1].text,
+              "Invalid password for the file one.cry !Press 'All' button to abort processing the "
+              "file list.");
+    EXPECT_TRUE(PathExists(Path("A/three.cry")));
+    EXPECT_FALSE(state.AbortRequested);
+}
+
+TEST(PasswordDialogText, TheDirectoryGivesWayFromTheFrontButKeepsItsLastName) {
+    const auto fitsIn = [](std::size_t width) {
+        return [width](const std::string& text) { return text.size() <= width; };
+    };
+    EXPECT_EQ(ShortenedDirectory("/home/ann/Docs", fitsIn(40)), "/home/ann/Docs");
+    EXPECT_EQ(ShortenedDirectory("/home/ann/Docs", fitsIn(13)), ".../ann/Docs");
+    EXPECT_EQ(ShortenedDirectory("/home/ann/Docs", fitsIn(3)), ".../Docs");
+    EXPECT_EQ(ShortenedDirectory("/", fitsIn(0)), "/");
+    EXPECT_EQ(ShortenedDirectory("/srv", fitsIn(0)), "/srv");
+}
+
+TEST(PasswordDialogText, LengthsAndRangesFollowTheMethod) {
+    EXPECT_EQ(EncryptMaxLength(MethodIdea), 16u);
+    EXPECT_EQ(EncryptMaxLength(MethodDes), 8u);
+    EXPECT_EQ(EncryptMaxLength(MethodTripleDes), 24u);
+    EXPECT_EQ(EncryptEnterText(MethodIdea), "      輸入這個密碼 (6 - 16 符號)   ");
+    EXPECT_EQ(EncryptEnterText(MethodTripleDes), "      輸入這個密碼 (6 - 24 符號)   ");
+    EXPECT_EQ(DecryptEnterText("DES"), "      輸入這個密碼 ( 6 - 8 符號 ) ");
+    EXPECT_EQ(DecryptEnterText("3xDES"), "      輸入這個密碼 ( 6 - 24 符號 ) ");
+}
