@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -57,8 +58,29 @@ private:
     QString shown_;
 };
 
+// The tree shows folders only, each with the folder icon. The model asks its icon provider about
+// every entry of a folder it watches, files too, each time the folder changes; the standard
+// provider reads each file's content to tell its type, which a run over many files in the
+// folder shown would pay again and again.
+class FolderIcons : public QAbstractFileIconProvider {
+public:
+    FolderIcons() : folder_(QFileIconProvider().icon(QAbstractFileIconProvider::Folder)) {}
+    QIcon icon(IconType type) const override {
+        return type == Folder ? folder_ : QAbstractFileIconProvider::icon(type);
+    }
+    QIcon icon(const QFileInfo&) const override { return folder_; }
+    QString type(const QFileInfo& info) const override {
+        return info.isDir() ? QStringLiteral("Folder") : QStringLiteral("File");
+    }
+
+private:
+    QIcon folder_;
+};
+
 DirectoryTree::DirectoryTree(QWidget* parent)
-    : QTreeView(parent), fileSystem_(new QFileSystemModel(this)), filter_(new DriveFilter(this)) {
+    : QTreeView(parent), fileSystem_(new QFileSystemModel(this)), filter_(new DriveFilter(this)),
+      icons_(std::make_unique<FolderIcons>()) {
+    fileSystem_->setIconProvider(icons_.get());
     fileSystem_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
     fileSystem_->setReadOnly(true);
     fileSystem_->setRootPath("/");
@@ -101,6 +123,17 @@ void DirectoryTree::keyPressEvent(QKeyEvent* event) {
 void DirectoryTree::wheelEvent(QWheelEvent* event) {
     revealing_ = false;
     QTreeView::wheelEvent(event);
+}
+
+DirectoryTree::~DirectoryTree() {
+    // The model goes before its icon provider: its gatherer may still ask for icons.
+    setModel(nullptr);
+    delete filter_;
+    delete fileSystem_;
+}
+
+void DirectoryTree::SetWatching(bool watching) {
+    fileSystem_->setOption(QFileSystemModel::DontWatchForChanges, !watching);
 }
 
 void DirectoryTree::SetDrive(const QString& drive) {

@@ -5,17 +5,21 @@
 
 #include <QTreeView>
 
+#include <memory>
+
 class QFileSystemModel;
 
 namespace qv {
 
 class DriveFilter;
+class FolderIcons;
 
 class DirectoryTree : public QTreeView {
     Q_OBJECT
 
 public:
     explicit DirectoryTree(QWidget* parent = nullptr);
+    ~DirectoryTree() override;
 
     QFileSystemModel* FileSystem() const { return fileSystem_; }
 
@@ -27,6 +31,11 @@ public:
     // the folder cannot be entered; the tree then stays where it was.
     bool SetDirectory(const QString& path, QString* reason = nullptr);
     QString Directory() const { return directory_; }
+
+    // Whether the tree follows changes of the folders it has read. Runs switch it off for their
+    // length: they change files only, which the tree does not show, and the model would read a
+    // folder again after every file.
+    void SetWatching(bool watching);
 
 signals:
     // The user or the program moved the tree to another folder.
@@ -48,6 +57,7 @@ private:
 
     QFileSystemModel* fileSystem_;
     DriveFilter* filter_;
+    std::unique_ptr<FolderIcons> icons_; // outlives the model, which is a child
     QString directory_;
     bool moving_ = false;
     bool revealing_ = false; // bring the folder shown into view as the tree fills

@@ -60,6 +60,11 @@ constexpr int ListImageSize = 24;
 constexpr int ProgressBarHeight = 10;
 // RaiseLists makes the lists this much shorter to make room for their bars.
 constexpr int RaisedBy = 16;
+// How often the status line's settling sequence is drawn at most (25 times a second, as film
+// is), and how often long work lets the window's events through at most: as often as the
+// progress timer ticks, so that no tick is lost.
+constexpr int FrameMs = 40;
+constexpr int EventsMs = 50;
 
 const QColor Blue(0, 0, 255);
 const QColor Navy(0, 0, 128);
@@ -322,14 +327,14 @@ void TMainWin::FormCreate() {
     pwdTable_ = std::make_unique<TQV_PwdTable>(*pwd_, answers_);
     pwdTable_->MasterPass.Events = this;
     // Reading a large database lets the window's messages through after every chunk.
-    pwdTable_->MasterPass.ChunkDone = [] { QCoreApplication::processEvents(); };
+    pwdTable_->MasterPass.ChunkDone = [this] { LetMessagesThrough(); };
     created("TQV_PwdTable");
     prgState_ = std::make_unique<TQV_PrgState>();
     created("TQV_PrgState");
     // The engine looks at the stop flag after every block and lets the window's messages through
     // after every chunk, so that the progress timer and the stop button act during long files.
     pwd_->AbortRequested = &prgState_->AbortRequested;
-    pwd_->ChunkDone = [] { QCoreApplication::processEvents(); };
+    pwd_->ChunkDone = [this] { LetMessagesThrough(); };
     LoadSettings();
     SetupImageList(Small_ImageList);
     SetupImageList(Large_ImageList);
@@ -642,12 +647,21 @@ void TMainWin::DatabaseSwitchedOff() {
 void TMainWin::UpdateStatus(const std::string& message) {
     PanelBar* line = ui_->StatusBar3;
     QLabel* panel = line->Panel(0);
+    const bool shown = panel && panel->isVisible();
+    bool drawn = false;
     for (const std::string& text : StatusSettlingTexts(message)) {
         line->SetPanelText(0, QString::fromStdString(text));
-        // Each text is drawn as it comes, not only the last one at the next painting.
-        if (panel && panel->isVisible())
+        // The texts are drawn as they come, but no faster than a screen shows them: drawing
+        // every one of them made a run over many small files several times slower, for
+        // pictures nobody saw.
+        drawn = shown && (!statusPainted_.isValid() || statusPainted_.elapsed() >= FrameMs);
+        if (drawn) {
             panel->repaint();
+            statusPainted_.start();
+        }
     }
+    if (shown && !drawn)
+        panel->update();
 }
 
 void TMainWin::RaiseLists() {
@@ -769,11 +783,17 @@ bool TMainWin::EnterDirectory(const std::string& directory, std::string& reason)
 
 void TMainWin::EnableTree(bool enabled) {
     ui_->User_DirectoryListBox->setEnabled(enabled);
+    ui_->User_DirectoryListBox->SetWatching(enabled);
     ui_->DriveComboBox1->setEnabled(enabled);
 }
 
 void TMainWin::LetMessagesThrough() {
+    // As often as a screen shows a new picture, and no more: a run over many small files would
+    // otherwise spend most of its time drawing the window again after every file.
+    if (messagesLet_.isValid() && messagesLet_.elapsed() < EventsMs)
+        return;
     QCoreApplication::processEvents();
+    messagesLet_.start();
 }
 
 void TMainWin::ReReadLists() {

@@ -18,6 +18,7 @@
 #include "RegistrySettings.h"
 #include "StartupSequence.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -294,6 +295,8 @@ private:
     DeleteConfirmation* deleteDialog_ = nullptr;
     bool shown_ = false;
     bool destroyed_ = false;
+    QElapsedTimer statusPainted_; // the status line's last drawing
+    QElapsedTimer messagesLet_;   // the last time long work let the window's events through
 };
 
 } // namespace qv

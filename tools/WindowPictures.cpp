@@ -6,7 +6,11 @@
 // It writes details.png, large-icons.png, progress.png (the bars as a run raises them),
 // progress-resized.png (the window resized while the file is being encrypted), and the two
 // dialogs of single-file work: delete-dialog.png and delete-dialog-long-path.png (the delete
-// confirmation for a file of the folder, and for one deep below it) and master-password.png (the master-password dialog, the first box typed in).
+// confirmation for a file of the folder, and for one deep below it) and master-password.png (the
+// master-password dialog, the first box typed in); the password dialogs of a run as they ask for
+// a file deep in the folder, encrypt-dialog.png and decrypt-dialog.png; and run.png, the window
+// halfway through a real list run over report.pdf (which is encrypted by it).
+#include "CryptFile.h"
 #include "Drives.h"
 #include "FileListView.h"
 #include "Forms.h"
@@ -14,7 +18,9 @@
 #include "PrgState.h"
 #include "Pwd.h"
 #include "PwdTable.h"
+#include "TDecrypt.h"
 #include "TDelDialog.h"
+#include "TEncrypt.h"
 #include "TMasterPwd_Form.h"
 #include "UserAnswers.h"
 #include "ui_MainWin.h"
@@ -108,8 +114,9 @@ int main(int argc, char** argv) {
     del.show();
     ok = Save(del, folder, "delete-dialog.png") && ok;
     del.hide();
-    del.SetPath(QDir::current().filePath("Letters/2026/December/to the tax office about the "
-                                         "second instalment.txt")
+    del.SetPath(QDir::current()
+                    .filePath("Letters/2026/December/to the tax office about the "
+                              "second instalment.txt")
                     .toStdString());
     del.show();
     ok = Save(del, folder, "delete-dialog-long-path.png") && ok;
@@ -120,5 +127,53 @@ int main(int argc, char** argv) {
     QTest::keyClicks(master.Ui().MaskEdit1, "opal-kwartz");
     ok = Save(master, folder, "master-password.png") && ok;
     master.hide();
+
+    // The password dialogs during a run over several files, the database in use.
+    qv::PasswordDialogSetup setup;
+    setup.Directory = QDir::current().filePath("Letters/2026/December").toStdString();
+    setup.FileName = "to the tax office.odt";
+    setup.MethodName = qv::MethodName(qv::MethodIdea);
+    setup.EnterText = qv::EncryptEnterText(qv::MethodIdea);
+    setup.ListBoxEnabled = true;
+    setup.SaveBoxEnabled = true;
+    qv::TEncrypt& encrypt = *forms.Encrypt;
+    encrypt.ShowCancelAll(true);
+    encrypt.Begin(setup);
+    encrypt.show();
+    QTest::keyClicks(encrypt.Ui().MaskEdit1, "secret-12");
+    ok = Save(encrypt, folder, "encrypt-dialog.png") && ok;
+    encrypt.hide();
+    setup.FileName += ".cry";
+    setup.MethodName = "3xDES";
+    setup.EnterText = qv::DecryptEnterText("3xDES");
+    qv::TDecrypt& decrypt = *forms.Decrypt;
+    decrypt.ShowCancelAll(true);
+    decrypt.Begin(setup);
+    decrypt.show();
+    ok = Save(decrypt, folder, "decrypt-dialog.png") && ok;
+    decrypt.hide();
+
+    // A real list run: report.pdf encrypted with a password held for the program, the picture
+    // taken halfway through the file.
+    const std::string password = "secret-12";
+    qv::TQV_Pwd& pwd = win.Pwd();
+    pwd.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+    pwd.HasPassword = true;
+    pwd.OnePassword = true;
+    pwd.PasswordExpired = false;
+    Select(win.SourceList(), "report.pdf");
+    win.SourceList()->setFocus();
+    int chunks = 0;
+    bool taken = false;
+    pwd.ChunkDone = [&] {
+        QCoreApplication::processEvents();
+        if (++chunks == 20) {
+            while (win.Progress().Ticks() < 40)
+                win.Process_TimerTimer();
+            taken = Save(win, folder, "run.png");
+        }
+    };
+    win.EncrFileList();
+    ok = taken && ok;
     return ok ? 0 : 1;
 }
