@@ -132,10 +132,6 @@ DirectoryTree::~DirectoryTree() {
     delete fileSystem_;
 }
 
-void DirectoryTree::SetWatching(bool watching) {
-    fileSystem_->setOption(QFileSystemModel::DontWatchForChanges, !watching);
-}
-
 void DirectoryTree::SetDrive(const QString& drive) {
     filter_->SetDrive(drive);
     // The view's top is the drive's parent folder, whose only kept child is the drive.

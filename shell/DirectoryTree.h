@@ -32,11 +32,6 @@ public:
     bool SetDirectory(const QString& path, QString* reason = nullptr);
     QString Directory() const { return directory_; }
 
-    // Whether the tree follows changes of the folders it has read. Runs switch it off for their
-    // length: they change files only, which the tree does not show, and the model would read a
-    // folder again after every file.
-    void SetWatching(bool watching);
-
 signals:
     // The user or the program moved the tree to another folder.
     void DirectoryChanged(const QString& path);

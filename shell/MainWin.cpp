@@ -783,7 +783,6 @@ bool TMainWin::EnterDirectory(const std::string& directory, std::string& reason)
 
 void TMainWin::EnableTree(bool enabled) {
     ui_->User_DirectoryListBox->setEnabled(enabled);
-    ui_->User_DirectoryListBox->SetWatching(enabled);
     ui_->DriveComboBox1->setEnabled(enabled);
 }
 

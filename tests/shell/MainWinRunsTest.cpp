@@ -1,5 +1,6 @@
 // The main window's runs: every command that starts one, the real password dialog during a list
 // run, the tree's context menu and the stop button.
+#include "DirectoryTree.h"
 #include "FileListView.h"
 #include "FileRuns.h"
 #include "FileSystem.h"
@@ -11,10 +12,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QProgressBar>
 #include <QStandardItemModel>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace qv;
 using namespace qvtest;
@@ -177,4 +182,26 @@ TEST_F(MainWinRunsTest, TheStopButtonAsksOnlyWhileAFileIsInTheEngine) {
     ASSERT_EQ(answers.shown.size(), 1u);
     EXPECT_EQ(answers.shown[0].text, StopQuestion);
     state.BusyFlags = 0;
+}
+
+TEST_F(MainWinRunsTest, TheTreeStillSeesNewFoldersAfterARun) {
+    HoldPassword();
+    DirectoryTree* tree = win->Ui().User_DirectoryListBox;
+    QFileSystemModel* model = tree->FileSystem();
+    // Whether the model lists the folder among the work folder's children; asking for its
+    // index by path would read it in on the spot.
+    const QModelIndex parent = model->index(QString::fromStdString(work));
+    auto listed = [&](const std::string& name) {
+        for (int row = 0; row < model->rowCount(parent); ++row)
+            if (model->fileName(model->index(row, 0, parent)).toStdString() == name)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed("Letters"); }, 5000));
+    answers.next = {ButtonNo};
+    win->Ui().EncriptAll1->trigger();
+    ASSERT_TRUE(PathExists(work + "/report.txt.cry"));
+
+    ASSERT_EQ(mkdir((work + "/Made-later").c_str(), 0755), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed("Made-later"); }, 5000));
 }
