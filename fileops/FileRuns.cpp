@@ -104,32 +104,25 @@ void TQV_FileRuns::ProcessFileList(Direction direction) {
     const std::string directory = p_.Work.Directory;
     const std::vector<std::string> names = p_.Work.FileNames;
     for (const std::string& name : names) {
+        PromptAnswer answer = PromptAnswer::Go;
         if (direction == Direction::Decrypt) {
             // A crypted file's password is stored under its plain file's full path.
             std::string key = JoinPath(directory, name);
             if (p_.Settings.ShowCry && key.size() >= CryptExtensionLength)
                 key.resize(key.size() - CryptExtensionLength);
-            if (p_.Passwords.RetrievePassword(key)) {
+            if (p_.Passwords.RetrievePassword(key))
                 storedPasswordUsed_ = true;
-            } else {
-                const PromptAnswer answer = p_.Prompts.PromptToDecrypt(name);
-                if (answer == PromptAnswer::Skip)
-                    continue;
-                if (answer == PromptAnswer::CancelAll) {
-                    if (inTree)
-                        p_.State.AbortRequested = true;
-                    break;
-                }
-            }
+            else
+                answer = p_.Prompts.PromptToDecrypt(name);
         } else {
-            const PromptAnswer answer = p_.Prompts.PromptToEncrypt(name);
-            if (answer == PromptAnswer::Skip)
-                continue;
-            if (answer == PromptAnswer::CancelAll) {
-                if (inTree)
-                    p_.State.AbortRequested = true;
-                break;
-            }
+            answer = p_.Prompts.PromptToEncrypt(name);
+        }
+        if (answer == PromptAnswer::Skip)
+            continue;
+        if (answer == PromptAnswer::CancelAll) {
+            if (inTree)
+                p_.State.AbortRequested = true;
+            break;
         }
         if (!p_.State.ListsRaised) {
             ui_.Progress.RaiseLists();

@@ -34,44 +34,44 @@ PasswordDialogSetup TQV_PasswordPrompts::Setup(const std::string& fileName) cons
 PromptAnswer TQV_PasswordPrompts::PromptToEncrypt(const std::string& fileName) {
     if (Reuse())
         return PromptAnswer::Go;
-    if (!Encrypt)
-        return PromptAnswer::CancelAll;
     PasswordDialogSetup setup = Setup(fileName);
     setup.MethodName = MethodName(settings_.Method);
     setup.EnterText = EncryptEnterText(settings_.Method);
     setup.MaxLength = EncryptMaxLength(settings_.Method);
     setup.SaveBoxEnabled = master_.Store;
-    PasswordDialogAnswer answer = Encrypt->Ask(setup);
-    if (answer.Result != PromptAnswer::Go)
-        return answer.Result;
-    Accept(answer);
-    state_.SavePassword = answer.SavePassword;
-    return PromptAnswer::Go;
+    const PasswordDialogAnswer answer = Ask(Encrypt, setup);
+    if (answer.Result == PromptAnswer::Go)
+        state_.SavePassword = answer.SavePassword;
+    return answer.Result;
 }
 
 PromptAnswer TQV_PasswordPrompts::PromptToDecrypt(const std::string& fileName) {
     if (Reuse())
         return PromptAnswer::Go;
-    if (!Decrypt)
-        return PromptAnswer::CancelAll;
     PasswordDialogSetup setup = Setup(fileName);
     const std::string path =
         JoinPath(work_.Directory, CryptedFileName(work_.Directory, fileName, settings_.ShowCry));
     setup.MethodName = FileMethodName(path);
     setup.EnterText = DecryptEnterText(setup.MethodName);
     setup.MaxLength = DecryptMaxLength;
-    PasswordDialogAnswer answer = Decrypt->Ask(setup);
-    if (answer.Result != PromptAnswer::Go)
-        return answer.Result;
-    Accept(answer);
-    return PromptAnswer::Go;
+    return Ask(Decrypt, setup).Result;
 }
 
-void TQV_PasswordPrompts::Accept(PasswordDialogAnswer& answer) {
-    pwd_.SetTypedPassword(answer.Password.data(), answer.Password.size());
-    pwd_.HasPassword = true;
-    expiry_.Accept();
-    pwd_.OnePerList = answer.OnePerList;
+PasswordDialogAnswer TQV_PasswordPrompts::Ask(PasswordDialog* dialog,
+                                              const PasswordDialogSetup& setup) {
+    PasswordDialogAnswer answer;
+    if (!dialog) {
+        answer.Result = PromptAnswer::CancelAll;
+        return answer;
+    }
+    answer = dialog->Ask(setup);
+    if (answer.Result == PromptAnswer::Go) {
+        pwd_.SetTypedPassword(answer.Password.data(), answer.Password.size());
+        pwd_.HasPassword = true;
+        expiry_.Accept();
+        pwd_.OnePerList = answer.OnePerList;
+    }
+    return answer;
 }
 
 void TQV_PasswordPrompts::ShowCancelAll(Direction direction, bool visible) {

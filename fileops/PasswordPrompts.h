@@ -46,7 +46,9 @@ public:
 private:
     bool Reuse() const;
     PasswordDialogSetup Setup(const std::string& fileName) const;
-    void Accept(PasswordDialogAnswer& answer);
+    // Shows the dialog (none answers CancelAll); on OK the typed password becomes the current
+    // one, its lifetime starts and the list check box is taken over.
+    PasswordDialogAnswer Ask(PasswordDialog* dialog, const PasswordDialogSetup& setup);
 
     TQV_Pwd& pwd_;
     TQV_PwdExpiry& expiry_;

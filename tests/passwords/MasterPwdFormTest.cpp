@@ -1,6 +1,7 @@
 // The master-password dialog, driven with keys and clicks over a database in a temporary folder.
 #include "PasswordsSupport.h"
 #include "TMasterPwd_Form.h"
+#include "TypeText.h"
 
 #include <QTest>
 #include <QTimer>
@@ -34,20 +35,10 @@ protected:
         ASSERT_EQ(form.focusWidget(), form.Ui().MaskEdit1);
     }
 
-    void Type(QLineEdit* box, const std::string& text) {
-        box->setFocus();
-        const QString typed = QString::fromStdString(text);
-        // QTest types Latin-1 only; other characters come as an input method commits them.
-        if (std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.unicode() < 0x80; }))
-            QTest::keyClicks(box, typed);
-        else
-            box->insert(typed);
-    }
-
     // Types both boxes, the confirmation last, and presses Enter there.
     void Submit(const std::string& first, const std::string& second) {
-        Type(form.Ui().MaskEdit1, first);
-        Type(form.Ui().MaskEdit2, second);
+        TypeInto(form.Ui().MaskEdit1, first);
+        TypeInto(form.Ui().MaskEdit2, second);
         QTest::keyClick(form.Ui().MaskEdit2, Qt::Key_Return);
     }
 

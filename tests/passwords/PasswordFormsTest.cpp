@@ -2,6 +2,7 @@
 #include "PasswordsSupport.h"
 #include "TDecrypt.h"
 #include "TEncrypt.h"
+#include "TypeText.h"
 
 #include "CryptFile.h"
 #include "Pwd.h"
@@ -15,16 +16,6 @@ using namespace qv;
 using namespace qvtest;
 
 namespace {
-
-void Type(QLineEdit* box, const std::string& text) {
-    box->setFocus();
-    const QString typed = QString::fromStdString(text);
-    // QTest types Latin-1 only; other characters come as an input method commits them.
-    if (std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.unicode() < 0x80; }))
-        QTest::keyClicks(box, typed);
-    else
-        box->insert(typed);
-}
 
 PasswordDialogSetup EncryptSetup(std::int32_t method) {
     PasswordDialogSetup setup;
@@ -87,12 +78,12 @@ TEST(TEncryptForm, ThePasswordMustFitTheMethodAndBeTypedTwiceAlike) {
         SCOPED_TRACE(MethodName(c.method) + " " + c.first + " / " + c.second);
         answers.shown.clear();
         Open(dialog, EncryptSetup(c.method));
-        Type(dialog.Ui().MaskEdit1, c.first);
+        TypeInto(dialog.Ui().MaskEdit1, c.first);
         // Enter in the first box leads on to the confirmation box and checks nothing yet.
         QTest::keyClick(dialog.Ui().MaskEdit1, Qt::Key_Return);
         EXPECT_EQ(dialog.focusWidget(), dialog.Ui().MaskEdit2);
         EXPECT_TRUE(answers.shown.empty());
-        Type(dialog.Ui().MaskEdit2, c.second);
+        TypeInto(dialog.Ui().MaskEdit2, c.second);
         QTest::keyClick(dialog.Ui().MaskEdit2, Qt::Key_Return);
 
         const PasswordDialogAnswer answer = dialog.TakeAnswer();
@@ -134,7 +125,7 @@ TEST(TDecryptForm, AnyMethodTakesSixToTwentyFourBytes) {
         answers.shown.clear();
         Open(dialog, DecryptSetup(c.method));
         EXPECT_EQ(dialog.Ui().Enter_Label->text().toStdString(), DecryptEnterText(c.method));
-        Type(dialog.Ui().MaskEdit1, c.typed);
+        TypeInto(dialog.Ui().MaskEdit1, c.typed);
         QTest::keyClick(dialog.Ui().MaskEdit1, Qt::Key_Return);
         const PasswordDialogAnswer answer = dialog.TakeAnswer();
         if (c.message.empty()) {
@@ -153,12 +144,12 @@ TEST(TEncryptForm, AClickIntoTheConfirmationBoxChecksAtOnce) {
     ScriptedAnswers answers;
     TEncrypt dialog(answers);
     Open(dialog, EncryptSetup(MethodIdea));
-    Type(dialog.Ui().MaskEdit1, "secret-12");
+    TypeInto(dialog.Ui().MaskEdit1, "secret-12");
     QTest::mouseClick(dialog.Ui().MaskEdit2, Qt::LeftButton);
     EXPECT_EQ(answers.Texts(), std::vector<std::string>{EncryptMismatchMessage});
     EXPECT_TRUE(dialog.isVisible());
 
-    Type(dialog.Ui().MaskEdit2, "secret-12");
+    TypeInto(dialog.Ui().MaskEdit2, "secret-12");
     QTest::mouseClick(dialog.Ui().MaskEdit2, Qt::LeftButton);
     EXPECT_EQ(dialog.TakeAnswer().Result, PromptAnswer::Go);
     EXPECT_FALSE(dialog.isVisible());
@@ -168,7 +159,7 @@ TEST(TDecryptForm, AClickIntoAFilledPasswordBoxClosesWithOk) {
     ScriptedAnswers answers;
     TDecrypt dialog(answers);
     Open(dialog, DecryptSetup("IDEA"));
-    Type(dialog.Ui().MaskEdit1, "secret-12");
+    TypeInto(dialog.Ui().MaskEdit1, "secret-12");
     QTest::mouseClick(dialog.Ui().MaskEdit1, Qt::LeftButton);
     EXPECT_EQ(dialog.TakeAnswer().Result, PromptAnswer::Go);
     EXPECT_TRUE(answers.shown.empty());
@@ -186,7 +177,7 @@ TEST(TEncryptForm, CancelEscAndCancelAllCloseWithTheirResults) {
     for (const auto& [way, result] : ways) {
         SCOPED_TRACE(way);
         Open(dialog, EncryptSetup(MethodIdea));
-        Type(dialog.Ui().MaskEdit1, "typed-but-not-taken");
+        TypeInto(dialog.Ui().MaskEdit1, "typed-but-not-taken");
         if (std::string(way) == "Esc")
             QTest::keyClick(dialog.Ui().MaskEdit1, Qt::Key_Escape);
         else
@@ -237,8 +228,8 @@ TEST(TEncryptForm, TheCheckBoxesStartFromTheSetupAndAreTakenOverOnOk) {
             QTest::mouseClick(ui.OnePwdList_CheckBox, Qt::LeftButton);
             EXPECT_EQ(dialog.focusWidget(), ui.MaskEdit1);
         }
-        Type(ui.MaskEdit1, "secret-12");
-        Type(ui.MaskEdit2, "secret-12");
+        TypeInto(ui.MaskEdit1, "secret-12");
+        TypeInto(ui.MaskEdit2, "secret-12");
         QTest::keyClick(ui.MaskEdit2, Qt::Key_Return);
         const PasswordDialogAnswer answer = dialog.TakeAnswer();
         EXPECT_EQ(answer.Result, PromptAnswer::Go);
@@ -251,8 +242,8 @@ TEST(TEncryptForm, AskRunsTheDialogModallyAndAnswers) {
     ScriptedAnswers answers;
     TEncrypt dialog(answers);
     QTimer::singleShot(0, &dialog, [&] {
-        Type(dialog.Ui().MaskEdit1, "modal-pass");
-        Type(dialog.Ui().MaskEdit2, "modal-pass");
+        TypeInto(dialog.Ui().MaskEdit1, "modal-pass");
+        TypeInto(dialog.Ui().MaskEdit2, "modal-pass");
         QTest::keyClick(dialog.Ui().MaskEdit2, Qt::Key_Return);
         if (dialog.isVisible()) {
             ADD_FAILURE() << "the dialog is still open";

@@ -27,39 +27,15 @@ namespace {
 
 using Captions_ = std::vector<std::string>;
 
-class MainWinFilesTest : public ShellTest {
+class MainWinFilesTest : public WindowTest {
 protected:
     void SetUp() override {
-        ShellTest::SetUp();
-        forms = Start();
-        win = forms->MainWin.get();
-        ShowAndActivate(*win);
-        const std::string password = "secret-12";
-        win->Pwd().SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password.data()),
-                                    password.size());
-        win->Pwd().HasPassword = true;
-    }
-
-    void TearDown() override {
-        forms.reset(); // writes the settings into the test's registry file
-        ShellTest::TearDown();
+        WindowTest::SetUp();
+        HoldPassword("secret-12");
     }
 
     // The work list as a list command sets it: the folder the lists show.
     void CollectIn() { win->DirCryptor().CollectSelection({}, win->ShownDirectory()); }
-
-    // Selects the entry with this caption and gives its list the keyboard focus.
-    void SelectOnly(FileListView* list, const std::string& caption) {
-        const QList<QStandardItem*> found =
-            list->Model()->findItems(QString::fromStdString(caption));
-        ASSERT_EQ(found.size(), 1) << caption;
-        list->Selection()->select(found.first()->index(),
-                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        list->CurrentView()->setFocus();
-    }
-
-    std::unique_ptr<Forms> forms;
-    TMainWin* win = nullptr;
 };
 
 } // namespace

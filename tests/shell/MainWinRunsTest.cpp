@@ -26,45 +26,15 @@ using namespace qvtest;
 
 namespace {
 
-class MainWinRunsTest : public ShellTest {
+class MainWinRunsTest : public WindowTest {
 protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        forms = Start();
-        win = forms->MainWin.get();
-        ShowAndActivate(*win);
-    }
-
-    void TearDown() override {
-        forms.reset();
-        ShellTest::TearDown();
-    }
-
     // A password held for the whole program, so that no dialog comes.
     void HoldPassword() {
-        const std::string password = "secret-12";
-        win->Pwd().SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password.data()),
-                                    password.size());
-        win->Pwd().HasPassword = true;
+        WindowTest::HoldPassword("secret-12");
         win->Pwd().OnePassword = true;
         // Start-up's choice of the method expired the password held then.
         win->Pwd().PasswordExpired = false;
     }
-
-    // Selects the entry with this caption and gives its list the keyboard focus, which enables
-    // the list's commands.
-    void SelectOnly(FileListView* list, const std::string& caption) {
-        const QList<QStandardItem*> found =
-            list->Model()->findItems(QString::fromStdString(caption));
-        ASSERT_EQ(found.size(), 1) << caption;
-        list->Selection()->select(found.first()->index(),
-                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        list->CurrentView()->setFocus();
-        QTest::qWait(1);
-    }
-
-    std::unique_ptr<Forms> forms;
-    TMainWin* win = nullptr;
 };
 
 } // namespace

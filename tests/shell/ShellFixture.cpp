@@ -3,7 +3,10 @@
 #include "FileListView.h"
 #include "FileSystem.h"
 #include "FirstSettings.h"
+#include "Pwd.h"
 
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
 #include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
@@ -60,6 +63,33 @@ void ShellTest::ShowAndActivate(qv::TMainWin& window) {
     window.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.Startup().Ran(); }, 5000));
     QCoreApplication::processEvents();
+}
+
+void WindowTest::SetUp() {
+    ShellTest::SetUp();
+    forms = Start();
+    win = forms->MainWin.get();
+    ShowAndActivate(*win);
+}
+
+void WindowTest::TearDown() {
+    forms.reset();
+    ShellTest::TearDown();
+}
+
+void WindowTest::HoldPassword(const std::string& password) {
+    win->Pwd().SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password.data()),
+                                password.size());
+    win->Pwd().HasPassword = true;
+}
+
+void WindowTest::SelectOnly(qv::FileListView* list, const std::string& caption) {
+    const QList<QStandardItem*> found = list->Model()->findItems(QString::fromStdString(caption));
+    ASSERT_EQ(found.size(), 1) << caption;
+    list->Selection()->select(found.first()->index(),
+                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list->CurrentView()->setFocus();
+    QTest::qWait(1);
 }
 
 std::vector<std::string> Captions(const qv::FileListView* list) {

@@ -63,6 +63,22 @@ private:
     std::string savedRegistry_;
 };
 
+// The program's windows started and the main window shown, for tests of what it does.
+class WindowTest : public ShellTest {
+protected:
+    void SetUp() override;
+    void TearDown() override; // the windows go first, writing the settings
+
+    // Holds password as if typed in a dialog, for this run only.
+    void HoldPassword(const std::string& password);
+    // Selects the entry with this caption alone and gives its list the keyboard focus, which
+    // enables the list's commands.
+    void SelectOnly(qv::FileListView* list, const std::string& caption);
+
+    std::unique_ptr<qv::Forms> forms;
+    qv::TMainWin* win = nullptr;
+};
+
 // Every text a status bar's panel is given, in order.
 class PanelRecorder {
 public:
