@@ -130,6 +130,17 @@ public:
     }
 };
 
+// The current password's timer and expire button.
+class ExpiryEvents : public PwdExpiryEvents {
+public:
+    Log log;
+    void StartPwdTimer() override { log.push_back("timer on"); }
+    void StopPwdTimer() override { log.push_back("timer off"); }
+    void EnablePwdExpireButton(bool enabled) override {
+        log.push_back(enabled ? "button on" : "button off");
+    }
+};
+
 class FileRunsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -307,7 +318,10 @@ TEST_F(FileRunsTest, TheListCheckBoxDecidesHowOftenTheDialogComes) {
         Select(ListSide::Plain, names);
         pwd.HasPassword = false;
         pwd.OnePassword = c.onePassword;
+        pwd.ExpireMinutes = 10;
         settings.OnePerList = true; // the box's default, when it is enabled
+        ExpiryEvents events;
+        expiry.Events = &events;
         encryptDialog.asked.clear();
         ScriptedPasswordDialog::Reply reply;
         reply.onePerList = c.ticked;
@@ -320,8 +334,12 @@ TEST_F(FileRunsTest, TheListCheckBoxDecidesHowOftenTheDialogComes) {
         EXPECT_EQ(encryptDialog.asked[0].ListBoxChecked, c.boxEnabled);
         for (const std::string& name : names)
             EXPECT_TRUE(PathExists(Path(name + ".cry"))) << name;
-        // The list's password is forgotten at the end of its run; the program's is kept.
+        // The list's password is forgotten at the end of its run, and its expire button was
+        // never enabled; the program's is kept, with its timer and button.
         EXPECT_EQ(pwd.HasPassword, c.onePassword);
+        const Log expected = c.onePassword ? Log{"timer on", "button on"} : Log{"button off"};
+        EXPECT_EQ(events.log, expected);
+        expiry.Events = nullptr;
     }
 }
 
