@@ -351,12 +351,8 @@ void TMainWin::FormCreate() {
                                                                    settings_, *dirCryptor_},
                                                RunFrontEnd{answers_, *this, *this, *this, *this});
     // The gestures of the lists: a double click, or a drop onto the other list.
-    connect(fileLists_.get(), &TQV_FileLists::CommandRequested, this, [this](Direction direction) {
-        if (direction == Direction::Encrypt)
-            EncrFileList();
-        else
-            DecrFileList();
-    });
+    connect(fileLists_.get(), &TQV_FileLists::CommandRequested, this,
+            [this](Direction direction) { fileRuns_->FileList(direction); });
 }
 
 void TMainWin::FormActivate() {
@@ -787,8 +783,8 @@ void TMainWin::EnableTree(bool enabled) {
 }
 
 void TMainWin::LetMessagesThrough() {
-    // As often as a screen shows a new picture, and no more: a run over many small files would
-    // otherwise spend most of its time drawing the window again after every file.
+    // At most every EventsMs: a run over many small files would otherwise spend most of its
+    // time drawing the window again after every file.
     if (messagesLet_.isValid() && messagesLet_.elapsed() < EventsMs)
         return;
     QCoreApplication::processEvents();

@@ -130,17 +130,6 @@ public:
     }
 };
 
-// The current password's timer and expire button.
-class ExpiryEvents : public PwdExpiryEvents {
-public:
-    Log log;
-    void StartPwdTimer() override { log.push_back("timer on"); }
-    void StopPwdTimer() override { log.push_back("timer off"); }
-    void EnablePwdExpireButton(bool enabled) override {
-        log.push_back(enabled ? "button on" : "button off");
-    }
-};
-
 class FileRunsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -320,7 +309,7 @@ TEST_F(FileRunsTest, TheListCheckBoxDecidesHowOftenTheDialogComes) {
         pwd.OnePassword = c.onePassword;
         pwd.ExpireMinutes = 10;
         settings.OnePerList = true; // the box's default, when it is enabled
-        ExpiryEvents events;
+        RecordedPwdEvents events;
         expiry.Events = &events;
         encryptDialog.asked.clear();
         ScriptedPasswordDialog::Reply reply;

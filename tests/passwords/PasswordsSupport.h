@@ -2,6 +2,7 @@
 // master-password dialog and a recorder of the master password's events.
 #pragma once
 
+#include "PwdExpiry.h"
 #include "PwdTable.h"
 #include "ScriptedAnswers.h"
 #include "TempDir.h"
@@ -66,6 +67,17 @@ public:
         log.push_back(enabled ? "button on" : "button off");
     }
     void DatabaseSwitchedOff() override { log.push_back("switched off"); }
+};
+
+// The current password's timer and expire button.
+class RecordedPwdEvents : public qv::PwdExpiryEvents {
+public:
+    std::vector<std::string> log;
+    void StartPwdTimer() override { log.push_back("timer on"); }
+    void StopPwdTimer() override { log.push_back("timer off"); }
+    void EnablePwdExpireButton(bool enabled) override {
+        log.push_back(enabled ? "button on" : "button off");
+    }
 };
 
 // A database in a temporary folder, in use, with a master password held as the command line

@@ -1,6 +1,7 @@
 // The current password's expiry and the rule that forgets expired passwords between runs.
 #include "PwdExpiry.h"
 #include "MasterPass.h"
+#include "PasswordsSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,20 +9,11 @@
 #include <vector>
 
 using namespace qv;
+using namespace qvtest;
 
 namespace {
 
 using Log = std::vector<std::string>;
-
-class RecordedPwdEvents : public PwdExpiryEvents {
-public:
-    Log log;
-    void StartPwdTimer() override { log.push_back("timer on"); }
-    void StopPwdTimer() override { log.push_back("timer off"); }
-    void EnablePwdExpireButton(bool enabled) override {
-        log.push_back(enabled ? "button on" : "button off");
-    }
-};
 
 } // namespace
 
