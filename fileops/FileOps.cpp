@@ -49,6 +49,8 @@ public:
     WindowSteps(TQV_FileOps& ops, const std::string& name, Direction direction)
         : ops_(ops), name_(name), direction_(direction) {}
 
+    // The holder of the password, when not the current one.
+    TQV_Pwd* Password = nullptr;
     // Where the password is filed once the output is written, and under which key.
     TQV_PwdTable* Passwords = nullptr;
     std::string Key;
@@ -62,7 +64,7 @@ public:
                                     ButtonOk | ButtonCancel) == ButtonOk;
     }
 
-    TQV_Pwd* PasswordFor(const std::string&) override { return &ops_.pwd_; }
+    TQV_Pwd* PasswordFor(const std::string&) override { return Password ? Password : &ops_.pwd_; }
 
     std::int32_t RunEngine(const std::function<std::int32_t()>& engine) override {
         const bool encrypting = direction_ == Direction::Encrypt;
@@ -84,7 +86,7 @@ public:
     // password the user has just typed twice.
     bool OutputWritten(const std::string&, bool) override {
         if (Passwords)
-            Passwords->StorePassword(Key);
+            Passwords->StorePassword(Key, Password ? *Password : ops_.pwd_);
         return true;
     }
 
@@ -99,10 +101,11 @@ TQV_FileOps::TQV_FileOps(TQV_Pwd& pwd, TQV_PrgState& state, const TQV_Settings& 
     : pwd_(pwd), state_(state), settings_(settings), ui_(frontEnd) {}
 
 void TQV_FileOps::EncrFile(const std::string& directory, const std::string& name,
-                           TQV_PwdTable* passwords) {
+                           TQV_PwdTable* passwords, TQV_Pwd* password) {
     // Fixed now: the tree may move the current directory while the engine lets messages through.
     const std::string dir = AbsolutePath(directory);
     WindowSteps steps(*this, name, Direction::Encrypt);
+    steps.Password = password;
     steps.Passwords = passwords;
     steps.Key = JoinPath(dir, name);
     Conclude(EncryptOne(JoinPath(dir, name), settings_.Method, SourceDisposal::WipeElseDelete,
@@ -111,13 +114,14 @@ void TQV_FileOps::EncrFile(const std::string& directory, const std::string& name
              CryptedCaption(name + CryptExtension, settings_.ShowCry));
 }
 
-void TQV_FileOps::DecrFile(const std::string& directory, const std::string& name) {
+CryptOutcome TQV_FileOps::DecrFile(const std::string& directory, const std::string& name) {
     const std::string dir = AbsolutePath(directory);
     const std::string cryptedPath = JoinPath(dir, CryptedFileName(dir, name, settings_.ShowCry));
     WindowSteps steps(*this, name, Direction::Decrypt);
+    CryptOutcome outcome = DecryptOne(cryptedPath, SourceDisposal::Delete, steps, &ui_.Status);
     // The plain file's caption is the crypted file's name without ".cry".
-    Conclude(DecryptOne(cryptedPath, SourceDisposal::Delete, steps, &ui_.Status), dir, name,
-             Direction::Decrypt, FileNamePart(DerivedPlainPath(cryptedPath)));
+    Conclude(outcome, dir, name, Direction::Decrypt, FileNamePart(DerivedPlainPath(cryptedPath)));
+    return outcome;
 }
 
 void TQV_FileOps::Conclude(const CryptOutcome& outcome, const std::string& dir,

@@ -86,12 +86,15 @@ public:
     // outcome is reported to the user here. With passwords given, the password is filed there
     // under the plain file's full path once the crypted file is written and before the plain
     // file is wiped, so a file declined or failed leaves an older entry of that name alone.
+    // With password given, the file is encrypted with that holder's password instead of the
+    // current one.
     void EncrFile(const std::string& directory, const std::string& name,
-                  TQV_PwdTable* passwords = nullptr);
+                  TQV_PwdTable* passwords = nullptr, TQV_Pwd* password = nullptr);
     // Decrypts the crypted file with list caption name ("b" stands for b.cry, or b.CRY, while
     // ShowCry is off) in directory, deletes it and moves the entry to the plain list, under the
-    // name the header stored when the plain file took it.
-    void DecrFile(const std::string& directory, const std::string& name);
+    // name the header stored when the plain file took it. Returns the outcome: Done with the
+    // plain file's path when it was written.
+    CryptOutcome DecrFile(const std::string& directory, const std::string& name);
     // The message box for an engine result code about the file of list caption name; the All
     // button of the wrong-password message sets AbortRequested, so the running list stops after
     // this file. Codes without a message show nothing.

@@ -20,21 +20,6 @@ namespace qv {
 
 namespace {
 
-// Marks a run as going on for as long as it lives.
-class RunScope {
-public:
-    explicit RunScope(TQV_PrgState& state) : state_(state), outer_(state.RunInProgress) {
-        state_.RunInProgress = true;
-    }
-    RunScope(const RunScope&) = delete;
-    RunScope& operator=(const RunScope&) = delete;
-    ~RunScope() { state_.RunInProgress = outer_; }
-
-private:
-    TQV_PrgState& state_;
-    bool outer_;
-};
-
 constexpr std::size_t CryptExtensionLength = std::char_traits<char>::length(CryptExtension);
 
 ListSide SideOf(Direction direction) {
@@ -86,6 +71,10 @@ void TQV_FileRuns::EndForWindow() {
 }
 
 void TQV_FileRuns::ProcessFileList(Direction direction) {
+    ProcessFileList(direction, {});
+}
+
+void TQV_FileRuns::ProcessFileList(Direction direction, const Decrypted& decrypted) {
     const RunScope run(p_.State);
     const ListSide side = SideOf(direction);
     const bool inTree = (p_.State.BusyFlags & ProcessingTree) != 0;
@@ -105,12 +94,14 @@ void TQV_FileRuns::ProcessFileList(Direction direction) {
     const std::vector<std::string> names = p_.Work.FileNames;
     for (const std::string& name : names) {
         PromptAnswer answer = PromptAnswer::Go;
+        bool fromDatabase = false;
         if (direction == Direction::Decrypt) {
             // A crypted file's password is stored under its plain file's full path.
             std::string key = JoinPath(directory, name);
             if (p_.Settings.ShowCry && key.size() >= CryptExtensionLength)
                 key.resize(key.size() - CryptExtensionLength);
-            if (p_.Passwords.RetrievePassword(key))
+            fromDatabase = p_.Passwords.RetrievePassword(key);
+            if (fromDatabase)
                 storedPasswordUsed_ = true;
             else
                 answer = p_.Prompts.PromptToDecrypt(name);
@@ -128,10 +119,14 @@ void TQV_FileRuns::ProcessFileList(Direction direction) {
             ui_.Progress.RaiseLists();
             p_.State.ListsRaised = true;
         }
-        if (direction == Direction::Decrypt)
-            p_.Ops.DecrFile(directory, name);
-        else
+        if (direction == Direction::Decrypt) {
+            const CryptOutcome outcome = p_.Ops.DecrFile(directory, name);
+            if (decrypted && outcome.Status == CryptStatus::Done &&
+                !decrypted(outcome, fromDatabase))
+                break;
+        } else {
             p_.Ops.EncrFile(directory, name, p_.State.SavePassword ? &p_.Passwords : nullptr);
+        }
         if (p_.State.AbortRequested)
             break;
     }

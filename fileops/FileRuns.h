@@ -8,6 +8,7 @@
 #include "FileOps.h"
 #include "ListEntries.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,12 @@ public:
     // (stop button, progress bars, passwords' retention); inside a tree run it leaves that to
     // the tree run.
     void ProcessFileList(Direction direction);
+    // Told of each file a list run has decrypted: the outcome, and whether its password came
+    // from the database. The current password is the one the file was decrypted with. False
+    // ends the run after this file.
+    using Decrypted = std::function<bool(const CryptOutcome& outcome, bool fromDatabase)>;
+    // A decrypting list run that tells decrypted of each file it decrypted.
+    void ProcessFileList(Direction direction, const Decrypted& decrypted);
 
     // Encrypt all or Decrypt all from the directory tree: asks whether the subdirectories are
     // included, then runs over the folder the tree shows and, on Yes, every folder below it,

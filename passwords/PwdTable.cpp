@@ -66,9 +66,13 @@ TQV_PwdTable::~TQV_PwdTable() {
 }
 
 void TQV_PwdTable::StorePassword(const std::string& key) {
+    StorePassword(key, current_);
+}
+
+void TQV_PwdTable::StorePassword(const std::string& key, const TQV_Pwd& holder) {
     if (!MasterPass.Store)
         return;
-    SecureBytes typed = current_.TypedPassword();
+    SecureBytes typed = holder.TypedPassword();
     if (!FitsOneLine(key, typed)) {
         answers_.ShowError(StoreRefusedMessage);
         return;

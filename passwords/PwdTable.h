@@ -112,6 +112,8 @@ public:
     // (CR, LF or a zero byte in the key or the password, or an empty password) is refused with
     // StoreRefusedMessage.
     void StorePassword(const std::string& key);
+    // The same for the password of holder.
+    void StorePassword(const std::string& key, const TQV_Pwd& holder);
     // When an entry for key exists: hands its password to the current-password holder (masked,
     // HasPassword untouched), removes the entry and returns true, also when the rewrite then
     // fails. Returns false at once while MasterPass.Store is off, and when no entry exists or
