@@ -123,6 +123,7 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
     Wire();
     WireFileCommands();
     WireRuns();
+    WireOpenFiles();
 
     startup_.Add(StartupStep::MethodButtons, [this] {
         SetButtonsInStatus();
@@ -140,6 +141,14 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
         ui_->User_DirectoryListBox->setFocus();
         User_DirectoryListBoxEnter();
         return true;
+    });
+    startup_.Add(StartupStep::CommandLine, [this] {
+        // Started for its arguments, the program ends after them unless a decrypted file is
+        // still open in its application.
+        if (!commandLine_->ProcessParameters(arguments_) || openFiles_->Count() > 0)
+            return true;
+        close();
+        return false;
     });
     startup_.Add(StartupStep::MasterPassword, [this] {
         if (pwdTable_->MasterPass.Store)
@@ -237,6 +246,31 @@ void TMainWin::WireRuns() {
     connect(ui.EncriptAll1, &QAction::triggered, this, [this] { DoForAll(Direction::Encrypt); });
     connect(ui.Decriptall1, &QAction::triggered, this, [this] { DoForAll(Direction::Decrypt); });
     connect(ui.StopProcess_Button, &QAction::triggered, this, &TMainWin::StopProcess_ButtonClick);
+}
+
+// Open and Print of the lists' context menus, and the watcher of the files opened from the
+// crypted list.
+void TMainWin::WireOpenFiles() {
+    Ui::TMainWin& ui = *ui_;
+    connect(ui.Open1, &QAction::triggered, this, [this] { openFiles_->ProcessCmd("open"); });
+    connect(ui.Print1, &QAction::triggered, this, [this] { openFiles_->ProcessCmd("print"); });
+    connect(ui.Open2, &QAction::triggered, this, [this] { openFiles_->ProcessDecrCmd("open"); });
+    connect(ui.Print2, &QAction::triggered, this, [this] { openFiles_->ProcessDecrCmd("print"); });
+    connect(NotifyOpenFiles_Timer, &QTimer::timeout, this,
+            [this] { openFiles_->NotifyOpenFiles(); });
+}
+
+void TMainWin::SetLauncher(AppLauncher* launcher) {
+    openFiles_->Launcher = launcher;
+}
+
+void TMainWin::StartWatching() {
+    if (!NotifyOpenFiles_Timer->isActive())
+        NotifyOpenFiles_Timer->start();
+}
+
+void TMainWin::StopWatching() {
+    NotifyOpenFiles_Timer->stop();
 }
 
 void TMainWin::SetDialogs(const Dialogs& dialogs) {
@@ -350,6 +384,14 @@ void TMainWin::FormCreate() {
                                                                    *pwd_, *pwdExpiry_, *prgState_,
                                                                    settings_, *dirCryptor_},
                                                RunFrontEnd{answers_, *this, *this, *this, *this});
+    openFiles_ = std::make_unique<TQV_OpenFiles>(
+        TQV_OpenFiles::Parts{*fileOps_, *fileRuns_, *pwdTable_, *pwd_, *prgState_, settings_,
+                             *dirCryptor_},
+        OpenFilesFrontEnd{answers_, *this, *this, *this, *this});
+    commandLine_ = std::make_unique<TQV_CommandLine>(
+        TQV_CommandLine::Parts{*fileOps_, *openFiles_, *prompts_, *pwdTable_, *pwd_, *pwdExpiry_,
+                               *prgState_, settings_, *dirCryptor_},
+        answers_);
     // The gestures of the lists: a double click, or a drop onto the other list.
     connect(fileLists_.get(), &TQV_FileLists::CommandRequested, this,
             [this](Direction direction) { fileRuns_->FileList(direction); });
@@ -364,6 +406,9 @@ void TMainWin::FormDestroy() {
         return;
     destroyed_ = true;
     SaveSettings();
+    NotifyOpenFiles_Timer->stop();
+    commandLine_.reset();
+    openFiles_.reset();
     fileRuns_.reset();
     prompts_.reset();
     fileOps_.reset();

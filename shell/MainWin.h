@@ -4,6 +4,7 @@
 // first shown, and writes the settings back and frees the objects when it is destroyed.
 #pragma once
 
+#include "CommandLine.h"
 #include "FileListBox.h"
 #include "FileListView.h"
 #include "FileOps.h"
@@ -12,6 +13,7 @@
 #include "ListEntries.h"
 #include "MainLayout.h"
 #include "MasterPass.h"
+#include "OpenFiles.h"
 #include "ProgramSettings.h"
 #include "Progress.h"
 #include "PwdExpiry.h"
@@ -60,7 +62,8 @@ class TMainWin : public QMainWindow,
                  public StatusLine,
                  public ProgressDisplay,
                  public ListSelection,
-                 public DirectoryWalk {
+                 public DirectoryWalk,
+                 public WatchTimer {
     Q_OBJECT
 
 public:
@@ -83,6 +86,10 @@ public:
         PasswordDialog* Decrypt = nullptr;
     };
     void SetDialogs(const Dialogs& dialogs);
+    // How files are handed to their applications; without one, none can be.
+    void SetLauncher(AppLauncher* launcher);
+    // The command line, processed once by the start-up sequence.
+    void SetArguments(CommandArguments arguments) { arguments_ = std::move(arguments); }
 
     // The process-wide objects, from FormCreate until FormDestroy.
     TQV_DirCryptor& DirCryptor() const { return *dirCryptor_; }
@@ -143,6 +150,8 @@ public:
     void DoForAll(Direction direction);
     void StopProcess_ButtonClick();
     TQV_FileRuns& FileRuns() const { return *fileRuns_; }
+    // Files handed to their applications (the work is done by OpenFiles()).
+    TQV_OpenFiles& OpenFiles() const { return *openFiles_; }
     TQV_PasswordPrompts& PasswordPrompts() const { return *prompts_; }
 
     // The default method.
@@ -194,6 +203,10 @@ public:
     void EnableTree(bool enabled) override;
     void LetMessagesThrough() override;
     void ReReadLists() override;
+
+    // WatchTimer: NotifyOpenFiles_Timer.
+    void StartWatching() override;
+    void StopWatching() override;
 
     // The view style of both lists: the handler of the four menu items, and the style itself.
     void ChangeView(QAction* sender);
@@ -254,6 +267,7 @@ private:
     void WireViews();
     void WireFileCommands();
     void WireRuns();
+    void WireOpenFiles();
     FileListView* ListOf(ListSide list) const;
     bool SingleFileWork() const;
     MainLayoutControls ReadLayout() const;
@@ -292,6 +306,9 @@ private:
     std::unique_ptr<TQV_FileOps> fileOps_;
     std::unique_ptr<TQV_PasswordPrompts> prompts_;
     std::unique_ptr<TQV_FileRuns> fileRuns_;
+    std::unique_ptr<TQV_OpenFiles> openFiles_;
+    std::unique_ptr<TQV_CommandLine> commandLine_;
+    CommandArguments arguments_;
     DeleteConfirmation* deleteDialog_ = nullptr;
     bool shown_ = false;
     bool destroyed_ = false;

@@ -1,4 +1,6 @@
 // Quorvane: encrypts and decrypts whole files with a password.
+#include "CommandLine.h"
+#include "DesktopLauncher.h"
 #include "Drives.h"
 #include "Forms.h"
 #include "ImageList.h"
@@ -17,7 +19,11 @@ int main(int argc, char** argv) {
     if (!qv::DisableCoreDumps())
         std::fprintf(stderr, "quorvane: core dumps could not be switched off\n");
 
+    // Password texts vanish from the system's process list before anything else happens; the
+    // program's arguments are those Qt leaves after taking its own options.
+    qv::CommandArguments arguments = qv::TakeArguments(argc, argv);
     QApplication app(argc, argv);
+    arguments.KeepThoseIn(argc, argv);
     QApplication::setApplicationName("Quorvane");
     QApplication::setDesktopFileName("quorvane");
     qv::PrepareFileTypeIcons();
@@ -29,10 +35,13 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
 
     qv::QtAnswers answers;
+    qv::DesktopLauncher launcher;
     const qv::DriveCheck drives;
     qv::Forms forms(answers, drives);
     QApplication::setWindowIcon(forms.MainWin->windowIcon());
     answers.SetParentWindow(forms.MainWin.get());
+    forms.MainWin->SetLauncher(&launcher);
+    forms.MainWin->SetArguments(std::move(arguments));
     forms.MainWin->show();
     return QApplication::exec();
 }
