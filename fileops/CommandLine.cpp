@@ -209,6 +209,12 @@ void TQV_CommandLine::Encrypt(const std::string& directory, const std::string& n
 
 void TQV_CommandLine::Decrypt(const std::string& directory, std::string name,
                               const std::string& pending) {
+    const bool handOver = pending == "/open" || pending == "/print";
+    // A file decrypted for an application that no slot can watch would stay in plain text.
+    if (handOver && p_.OpenFiles.Full()) {
+        answers_.ShowError(FillIn("%s was not decrypted: ", name) + TableFullMessage);
+        return;
+    }
     // The password is stored under the plain file's full path.
     const std::string plainPath =
         JoinPath(directory, name.substr(0, name.size() - CryptExtensionLength));
@@ -226,7 +232,7 @@ void TQV_CommandLine::Decrypt(const std::string& directory, std::string name,
         p_.Expiry.Events->EnablePwdExpireButton(true);
 
     const CryptOutcome outcome = p_.Ops.DecrFile(directory, name);
-    if (outcome.Status == CryptStatus::Done && (pending == "/open" || pending == "/print"))
+    if (outcome.Status == CryptStatus::Done && handOver)
         p_.OpenFiles.ProcessDecrCmd(pending.substr(1), outcome.OutputPath, fromDatabase);
     // A stored password serves its own file only: the files after it are not encrypted or
     // decrypted with a password the user may never have typed.

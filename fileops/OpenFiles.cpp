@@ -12,6 +12,7 @@
 #include "UserAnswers.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace qv {
 
@@ -31,6 +32,11 @@ pid_t TQV_OpenFiles::OpenAssociatedApp(const std::string& file, const std::strin
     std::string error;
     const pid_t process = Launcher ? Launcher->Launch(verb, file, directory, error) : -1;
     ui_.Status.UpdateStatus(IdleMessage);
+    // The message box says that the file could not be handed over; the reason goes to the
+    // program's error output (the desktop session's log).
+    if (process <= 0)
+        std::fprintf(stderr, "quorvane: %s %s: %s\n", verb.c_str(), file.c_str(),
+                     error.empty() ? "no application" : error.c_str());
     return process;
 }
 

@@ -313,3 +313,18 @@ TEST_F(CommandLineTest, PasswordTextsAreWipedFromTheArgumentMemory) {
     kept.KeepThoseIn(2, shortened);
     EXPECT_EQ(kept.Items(), Names{"a.txt"});
 }
+
+TEST_F(CommandLineTest, WithTheTableFullAFileToOpenStaysEncrypted) {
+    WriteCrypted("b.txt", Typed);
+    WriteCrypted("c.txt", Typed);
+    for (int i = 0; i < MaxOpenFiles; ++i) {
+        const pid_t process = StartProgram({"sleep", "60"});
+        launcher.launched.push_back({"open", Path("open" + std::to_string(i)), work, process});
+        ASSERT_TRUE(open.CreateFileObject(Path("open" + std::to_string(i)), process, {}, 0, false));
+    }
+    EXPECT_TRUE(Run({"/open", "b.txt.cry", "/decrypt", "c.txt.cry"}));
+    EXPECT_EQ(dir.Names(), (Names{"b.txt.cry", "c.txt"}));
+    EXPECT_EQ(answers.Texts(),
+              Names{std::string("b.txt.cry was not decrypted: ") + TableFullMessage});
+    EXPECT_EQ(launcher.launched.size(), static_cast<std::size_t>(MaxOpenFiles));
+}
