@@ -50,6 +50,16 @@ std::vector<std::string> Lines(const std::string& path) {
     return lines;
 }
 
+// name.cry in folder, encrypted with Password, and no plain name.
+void WriteCryptedFile(const std::string& folder, const std::string& name) {
+    const std::string path = folder + "/" + name;
+    WriteText(path, "content of " + name);
+    TQV_Pwd holder;
+    holder.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(Password), std::strlen(Password));
+    ASSERT_EQ(holder.EncryptFile(path, MethodIdea), CryptOk);
+    ASSERT_EQ(unlink(path.c_str()), 0);
+}
+
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
@@ -124,14 +134,7 @@ protected:
         WindowTest::TearDown();
     }
 
-    void WriteCrypted(const std::string& name) {
-        WriteText(work + "/" + name, "content of " + name);
-        TQV_Pwd holder;
-        holder.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(Password),
-                                std::strlen(Password));
-        ASSERT_EQ(holder.EncryptFile(work + "/" + name, MethodIdea), CryptOk);
-        ASSERT_EQ(unlink((work + "/" + name).c_str()), 0);
-    }
+    void WriteCrypted(const std::string& name) { WriteCryptedFile(work, name); }
 
     void SelectCrypted(const std::vector<std::string>& names) {
         win->ReReadLists();
@@ -252,14 +255,7 @@ protected:
         WriteRegistry(WithValue(FirstText(), keys::Options, "OnePassword", "dword:00000001"));
     }
 
-    void WriteCrypted(const std::string& name) {
-        WriteText(work + "/" + name, "content of " + name);
-        TQV_Pwd holder;
-        holder.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(Password),
-                                std::strlen(Password));
-        ASSERT_EQ(holder.EncryptFile(work + "/" + name, MethodIdea), CryptOk);
-        ASSERT_EQ(unlink((work + "/" + name).c_str()), 0);
-    }
+    void WriteCrypted(const std::string& name) { WriteCryptedFile(work, name); }
 
     // Starts the program's windows with the arguments and shows the main window.
     void StartWith(std::vector<std::string> arguments) {
