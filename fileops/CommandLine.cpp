@@ -142,7 +142,7 @@ bool TQV_CommandLine::ProcessParameters(const CommandArguments& arguments) {
     const bool savedStore = master.Store;
 
     for (const std::string& argument : arguments.Items()) {
-        const std::string lower = AsciiLower(argument);
+        std::string lower = AsciiLower(argument);
         if (lower == "/open" || lower == "/print" || lower == "/encrypt" || lower == "/decrypt") {
             pending = lower;
         } else if (lower == "/des" || lower == "/idea" || lower == "/3xdes") {
@@ -151,18 +151,21 @@ bool TQV_CommandLine::ProcessParameters(const CommandArguments& arguments) {
                                                    : MethodIdea;
         } else if (const std::size_t start = PasswordStart(lower); start > 0) {
             if (start == MasterPassLength) {
-                TakePassword(master, argument.substr(start));
+                TakePassword(master, argument, start);
                 master.Store = true;
                 if (master.HasPassword)
                     master.Accept();
             } else {
-                TakePassword(p_.Pwd, argument.substr(start));
+                TakePassword(p_.Pwd, argument, start);
                 if (p_.Pwd.HasPassword)
                     p_.Expiry.Accept();
             }
+            SecureZero(lower.data(), lower.size());
         } else if (lower == "/usekeyfile") {
             p_.State.SavePassword = true;
             master.Store = true;
+        } else if (argument.empty()) {
+            continue; // names no file
         } else if (!ProcessFile(argument, arguments.BaseDirectory(), pending)) {
             break;
         }
@@ -173,18 +176,18 @@ bool TQV_CommandLine::ProcessParameters(const CommandArguments& arguments) {
     return true;
 }
 
-void TQV_CommandLine::TakePassword(TQV_Pwd& holder, const std::string& text) {
-    std::string copy = text;
-    holder.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(copy.data()), copy.size());
+void TQV_CommandLine::TakePassword(TQV_Pwd& holder, const std::string& argument,
+                                   std::size_t start) {
+    holder.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(argument.data()) + start,
+                            argument.size() - start);
     holder.HasPassword = holder.PasswordLength >= static_cast<std::int32_t>(PasswordMinLength);
-    SecureZero(copy.data(), copy.size());
 }
 
 bool TQV_CommandLine::ProcessFile(const std::string& argument, const std::string& baseDirectory,
                                   const std::string& pending) {
     // The folder is fixed as an absolute path now, from the folder the program started in.
-    const std::string path = NormalisePath(
-        argument.empty() || argument[0] == '/' ? argument : JoinPath(baseDirectory, argument));
+    const std::string path =
+        NormalisePath(argument[0] == '/' ? argument : JoinPath(baseDirectory, argument));
     const std::string directory = DirectoryPart(path);
     if (!CanEnter(directory)) {
         answers_.ShowError("The folder " + directory + " cannot be entered. The argument " +

@@ -83,7 +83,8 @@ public:
     bool ProcessParameters(const CommandArguments& arguments);
 
 private:
-    void TakePassword(TQV_Pwd& holder, const std::string& text);
+    // The password text of argument from start on becomes holder's password.
+    void TakePassword(TQV_Pwd& holder, const std::string& argument, std::size_t start);
     // One file argument, with the pending command ("" or "/open", "/print", ...). False when
     // its folder cannot be entered.
     bool ProcessFile(const std::string& argument, const std::string& baseDirectory,
