@@ -16,6 +16,13 @@
 
 namespace qv {
 
+namespace {
+
+// Ticks between two looks at files that other processes still held open.
+constexpr int HeldLookTicks = 5;
+
+} // namespace
+
 TQV_OpenFiles::TQV_OpenFiles(Parts parts, OpenFilesFrontEnd frontEnd) : p_(parts), ui_(frontEnd) {}
 
 std::int32_t TQV_OpenFiles::Count() const {
@@ -149,17 +156,26 @@ void TQV_OpenFiles::NotifyOpenFiles() {
 
     OpFilesR& table = p_.State.OpFiles;
     std::vector<std::string> closed;
+    bool newlyClosed = false;
     for (OpenFileInfoR& slot : table.Slots) {
-        if (slot.Used && slot.Running && ProcessHasEnded(slot.Process))
+        if (slot.Used && slot.Running && ProcessHasEnded(slot.Process)) {
             slot.Running = false;
+            newlyClosed = true;
+        }
         if (slot.Used && !slot.Running)
             closed.push_back(slot.FileName);
     }
     // A file whose application has ended may still be open elsewhere: many applications hand
     // a file to an instance that is already running, and the process started for it ends at
-    // once.
-    if (!closed.empty() && !p_.State.Working()) {
+    // once. Looking through every process costs some milliseconds, so files that were still
+    // held are looked at again once a second only.
+    if (newlyClosed)
+        heldWait_ = 0;
+    const bool look = heldWait_ == 0 || --heldWait_ == 0;
+    if (!closed.empty() && !p_.State.Working() && look) {
         const std::vector<std::string> held = FilesHeldOpen(closed);
+        if (!held.empty())
+            heldWait_ = HeldLookTicks;
         for (OpenFileInfoR& slot : table.Slots) {
             if (!slot.Used || slot.Running)
                 continue;

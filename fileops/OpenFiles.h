@@ -134,6 +134,7 @@ private:
     OpenFilesFrontEnd ui_;
     std::vector<pid_t> unwatched_; // started for plain files; reaped when they end
     bool watching_ = false;        // a tick is running
+    int heldWait_ = 0;             // ticks until files still held open are looked at again
 };
 
 } // namespace qv
