@@ -17,7 +17,7 @@ struct TQV_Settings;
 // Shown when a setting cannot be read.
 inline constexpr const char* NotInstalledMessage = "The program has not been installed correctly!";
 // The help file of the program, in the folder of the crypted files' icon.
-inline constexpr const char* HelpFileName = "Quorvane.hlp";
+inline constexpr const char* HelpFileName = "Quorvane.html";
 
 // The parts of the settings that the main window's controls hold: the window size, the widths
 // of the two lists' columns and the layout of the status bands. Bands are numbered from 0
@@ -75,7 +75,7 @@ bool SaveSettings(RegistryFile& registry, const InterfaceSettings& window,
                   const SettingsHolders& holders);
 
 // The help file named by the icon location: its folder (up to and including the last "/")
-// followed by "Quorvane.hlp"; the bare name when the location has no folder.
+// followed by "Quorvane.html"; the bare name when the location has no folder.
 std::string HelpFileFor(const std::string& iconLocation);
 
 } // namespace qv

@@ -19,7 +19,7 @@ TEST(FirstSettings, HoldEveryValueTheProgramReads) {
     TQV_Settings options;
     ASSERT_TRUE(LoadSettings(reg, window, {pwd, master, options}));
 
-    EXPECT_EQ(options.HelpFile, "/usr/local/share/quorvane/Quorvane.hlp");
+    EXPECT_EQ(options.HelpFile, "/usr/local/share/quorvane/Quorvane.html");
     EXPECT_EQ(options.Method, MethodIdea);
     EXPECT_TRUE(options.ShowTIP);
     EXPECT_FALSE(master.Store);

@@ -296,7 +296,7 @@ TEST_F(ShellTest, WithoutTheThirdBandKeyTheRestKeepsItsStartValues) {
 TEST_F(ShellTest, AnIconKeyWithoutItsValueNamesTheBareHelpFile) {
     WriteRegistry(WithValue(FirstText(), keys::DefaultIcon, "", ""));
     auto forms = Start();
-    EXPECT_EQ(forms->MainWin->Settings().HelpFile, "Quorvane.hlp");
+    EXPECT_EQ(forms->MainWin->Settings().HelpFile, "Quorvane.html");
     EXPECT_TRUE(answers.shown.empty());
 }
 
@@ -480,10 +480,10 @@ TEST_F(ShellTest, TheHelpKeyOpensTheMainWindowsTopic) {
     ShowAndActivate(win);
     EXPECT_FALSE(win.ShowHelpTopic(20));
     ASSERT_EQ(answers.shown.size(), 1u);
-    EXPECT_NE(answers.shown[0].text.find("Quorvane.hlp"), std::string::npos);
+    EXPECT_NE(answers.shown[0].text.find("Quorvane.html"), std::string::npos);
 
     mkdir((dir / "share").c_str(), 0755);
-    WriteText(dir / "share/Quorvane.hlp",
+    WriteText(dir / "share/Quorvane.html",
               "<html><body><h1 id=\"topic-20\">Main window</h1><p>Text</p></body></html>");
     win.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&win));

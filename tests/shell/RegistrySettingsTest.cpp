@@ -80,7 +80,7 @@ TEST(RegistrySettings, WhatIsSavedIsLoadedBack) {
     EXPECT_TRUE(read.options.ShowTIP);
     EXPECT_EQ(read.options.Method, MethodTripleDes);
     EXPECT_TRUE(read.options.OnePerList);
-    EXPECT_EQ(read.options.HelpFile, "/opt/quorvane/share/Quorvane.hlp");
+    EXPECT_EQ(read.options.HelpFile, "/opt/quorvane/share/Quorvane.html");
     EXPECT_TRUE(read.master.Store);
     EXPECT_EQ(read.master.Dir, saved.master.Dir);
     EXPECT_TRUE(read.master.Expires);
@@ -174,7 +174,7 @@ TEST(RegistrySettings, AMissingTextReadsAsEmpty) {
     FakeWindow window;
     Holders h;
     EXPECT_TRUE(LoadSettings(reg, window, h.Get()));
-    EXPECT_EQ(h.options.HelpFile, "Quorvane.hlp");
+    EXPECT_EQ(h.options.HelpFile, "Quorvane.html");
 
     RegistryFile noIconKey = Parsed(WithoutKey(FirstText(), keys::DefaultIcon));
     Holders h2;
@@ -215,11 +215,11 @@ TEST(RegistrySettings, SavingAddsNoKey) {
 
 TEST(RegistrySettings, TheHelpFileLiesBesideTheIcon) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/usr/share/quorvane/crypted-file.png", "/usr/share/quorvane/Quorvane.hlp"},
-        {"/crypted.png", "/Quorvane.hlp"},
-        {"crypted.png", "Quorvane.hlp"},
-        {"", "Quorvane.hlp"},
-        {"/opt/q/icons/", "/opt/q/icons/Quorvane.hlp"},
+        {"/usr/share/quorvane/crypted-file.png", "/usr/share/quorvane/Quorvane.html"},
+        {"/crypted.png", "/Quorvane.html"},
+        {"crypted.png", "Quorvane.html"},
+        {"", "Quorvane.html"},
+        {"/opt/q/icons/", "/opt/q/icons/Quorvane.html"},
     };
     for (const auto& [icon, help] : cases)
         EXPECT_EQ(HelpFileFor(icon), help) << icon;
