@@ -54,13 +54,28 @@ void TQV_OpenFiles::ProcessCmd(const std::string& verb) {
     const std::string directory = AbsolutePath(p_.Work.Directory);
     for (const std::string& name : std::vector<std::string>(p_.Work.FileNames)) {
         const std::string file = JoinPath(directory, name);
-        const pid_t process = OpenAssociatedApp(file, directory, verb);
-        if (process > 0)
-            unwatched_.push_back(process);
-        else
+        if (!OpenUnwatched(file, directory, verb))
             ui_.Answers.ShowError(FillIn(CannotHandOverMessage, file));
     }
+}
+
+bool TQV_OpenFiles::OpenUnwatched(const std::string& file, const std::string& directory,
+                                  const std::string& verb) {
+    const pid_t process = OpenAssociatedApp(file, directory, verb);
+    if (process <= 0)
+        return false;
+    unwatched_.push_back(process);
     UpdateTimer();
+    return true;
+}
+
+bool TQV_OpenFiles::StartUnwatched(const std::vector<std::string>& argv) {
+    const pid_t process = StartProgram(argv);
+    if (process <= 0)
+        return false;
+    unwatched_.push_back(process);
+    UpdateTimer();
+    return true;
 }
 
 TQV_OpenFiles::Opened TQV_OpenFiles::CurrentPassword(const std::string& path,

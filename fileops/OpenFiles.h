@@ -89,6 +89,13 @@ public:
     // Open and Print on the plain list: each selected file handed to its application, not
     // watched.
     void ProcessCmd(const std::string& verb);
+    // Hands file to its application without watching it (the help file); false when no
+    // application took it.
+    bool OpenUnwatched(const std::string& file, const std::string& directory,
+                       const std::string& verb);
+    // Starts the program argv[0] with its arguments without watching it (the browser); false
+    // when it could not be started.
+    bool StartUnwatched(const std::vector<std::string>& argv);
     // Open and Print on the crypted list: refused with the please-wait message while other work
     // runs; otherwise the selection is decrypted by a list run, as many files as the table has
     // room for, and each decrypted file is handed to its application and watched.

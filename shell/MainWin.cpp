@@ -1,5 +1,6 @@
 #include "MainWin.h"
 
+#include "AboutInfo.h"
 #include "BandBar.h"
 #include "DirCryptor.h"
 #include "DirectoryTree.h"
@@ -12,12 +13,17 @@
 #include "HelpViewer.h"
 #include "PanelBar.h"
 #include "PasswordPrompts.h"
+#include "Paths.h"
+#include "Preferences.h"
 #include "PrgState.h"
 #include "Pwd.h"
 #include "PwdExpiry.h"
 #include "PwdTable.h"
 #include "RegistryFile.h"
+#include "TAbout.h"
 #include "TComboChange.h"
+#include "TPreferences.h"
+#include "TTIP_Form.h"
 #include "UserAnswers.h"
 #include "ui_MainWin.h"
 
@@ -155,6 +161,11 @@ TMainWin::TMainWin(UserAnswers& answers, const DriveCheck& drives, LifecycleTrac
             pwdTable_->PromptForMasterPassword();
         return true;
     });
+    startup_.Add(StartupStep::TipOfTheDay, [this] {
+        if (settings_.ShowTIP && forms_)
+            Tips1Click();
+        return true;
+    });
 
     FormCreate();
     WireViews();
@@ -246,6 +257,75 @@ void TMainWin::WireRuns() {
     connect(ui.EncriptAll1, &QAction::triggered, this, [this] { DoForAll(Direction::Encrypt); });
     connect(ui.Decriptall1, &QAction::triggered, this, [this] { DoForAll(Direction::Decrypt); });
     connect(ui.StopProcess_Button, &QAction::triggered, this, &TMainWin::StopProcess_ButtonClick);
+}
+
+namespace {
+
+// What an OK of the preferences asks of the window.
+class WindowPreferenceEvents : public PreferencesEvents {
+public:
+    explicit WindowPreferenceEvents(TMainWin& window) : window_(window) {}
+    void ReReadLists() override { window_.ReReadLists(); }
+    void SelectMethod(std::int32_t method) override {
+        if (method == MethodDes)
+            window_.SetDES();
+        else if (method == MethodIdea)
+            window_.SetIDEA();
+        else
+            window_.SetTripleDES();
+    }
+    void ExpireMasterPassword() override { window_.SetMasterPwdExpired(); }
+
+private:
+    TMainWin& window_;
+};
+
+} // namespace
+
+// The windows of the File and Help menus, once they exist: preferences, tips, about box, help.
+void TMainWin::SetForms(Forms* forms) {
+    forms_ = forms;
+    Ui::TMainWin& ui = *ui_;
+    connect(ui.Options2, &QAction::triggered, this, &TMainWin::ShowPreferences);
+    connect(ui.Tips1, &QAction::triggered, this, &TMainWin::Tips1Click);
+    connect(ui.About1, &QAction::triggered, this, &TMainWin::About1Click);
+    for (QAction* help : {ui.Contents1, ui.Help_Button})
+        connect(help, &QAction::triggered, this, &TMainWin::Contents1Click);
+    auto topic = [this](int number) { ShowHelpTopic(number); };
+    forms_->Preferences->ShowHelpTopic = topic;
+    forms_->TIP_Form->ShowHelpTopic = topic;
+    forms_->About->OpenLink = [this](const std::string& address) { OpenWebAddress(address); };
+}
+
+void TMainWin::ShowPreferences() {
+    WindowPreferenceEvents events(*this);
+    qv::ShowPreferences(*forms_->Preferences,
+                        {settings_, *pwd_, *pwdExpiry_, pwdTable_->MasterPass}, events);
+}
+
+void TMainWin::Tips1Click() {
+    forms_->TIP_Form->ShowTips(settings_.ShowTIP);
+}
+
+void TMainWin::About1Click() {
+    forms_->About->ShowAbout(LinkAddress(QV_HOMEPAGE, settings_.HelpFile),
+                             OsVersionText(KernelRelease()), MemoryText(TotalMemory()));
+}
+
+void TMainWin::OpenWebAddress(const std::string& address) {
+    RegistryFile registry;
+    registry.Load(RegistryFile::DefaultPath());
+    const std::vector<std::string> command = BrowserCommand(registry, address);
+    if (command.empty()) {
+        answers_.ShowError(NoBrowserMessage);
+        return;
+    }
+    openFiles_->StartUnwatched(command);
+}
+
+void TMainWin::Contents1Click() {
+    const std::string& file = settings_.HelpFile;
+    openFiles_->OpenUnwatched(AbsolutePath(file), DirectoryPart(AbsolutePath(file)), "open");
 }
 
 // Open and Print of the lists' context menus, and the watcher of the files opened from the

@@ -76,7 +76,7 @@ public:
     Ui::TMainWin& Ui() const { return *ui_; }
     UserAnswers& Answers() const { return answers_; }
     // The other windows, once they exist.
-    void SetForms(Forms* forms) { forms_ = forms; }
+    void SetForms(Forms* forms);
     Forms* AllForms() const { return forms_; }
     // The dialogs the operations ask through.
     struct Dialogs {
@@ -226,6 +226,14 @@ public:
 
     // Opens the help file at a topic in the help window. False when it cannot be read.
     bool ShowHelpTopic(int topic);
+    // The help file whole, in its application (the Help menu and tool button).
+    void Contents1Click();
+    // The preferences, the tip of the day and the about box.
+    void ShowPreferences();
+    void Tips1Click();
+    void About1Click();
+    // The about box's link, in the browser the registry names.
+    void OpenWebAddress(const std::string& address);
 
     // InterfaceSettings: the window's size, the lists' columns and the status bands.
     std::int32_t WindowWidth() const override;

@@ -310,7 +310,7 @@ TEST_F(ShellTest, ABandNamingNoBandControlStaysEmptyAndItsControlIsNotLost) {
         const BandBar* bar = win.Ui().Status_CoolBar;
         EXPECT_EQ(bar->BandControl(1), nullptr);
         EXPECT_FALSE(win.Ui().StatusBar1->isVisibleTo(&win));
-        EXPECT_TRUE(win.Settings().ShowTIP); // the options after the bands were read
+        EXPECT_TRUE(win.Settings().ShowCry); // the options after the bands were read
     }
     RegistryFile saved;
     ASSERT_TRUE(saved.Parse(ReadRegistry()));

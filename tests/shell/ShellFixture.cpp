@@ -4,6 +4,8 @@
 #include "FileSystem.h"
 #include "FirstSettings.h"
 #include "Pwd.h"
+#include "RegistryEdit.h"
+#include "RegistryKeys.h"
 
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
@@ -42,7 +44,9 @@ void ShellTest::TearDown() {
 }
 
 std::string ShellTest::FirstText() const {
-    return qv::FirstRegistry(dir / "share", "/usr/bin/xdg-open %1").Serialize();
+    // Without the tip of the day, which would stop every start in its dialog.
+    return WithValue(qv::FirstRegistry(dir / "share", "/usr/bin/xdg-open %1").Serialize(),
+                     qv::keys::Options, "ShowTIP", "dword:00000000");
 }
 
 void ShellTest::WriteRegistry(const std::string& text) const {

@@ -40,7 +40,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The registry text that an installation writes.
+    // The registry text that an installation writes, with the tip of the day off.
     std::string FirstText() const;
     void WriteRegistry(const std::string& text) const;
     std::string ReadRegistry() const;
