@@ -1,5 +1,6 @@
 #include "HelpViewer.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
@@ -27,6 +28,15 @@ bool HelpViewer::ShowTopic(const QString& helpFile, int topic) {
     if (browser_->document()->isEmpty())
         return false;
     browser_->scrollToAnchor(QString("topic-%1").arg(topic));
+    // Asked for from a modal dialog (the preferences, the tip of the day), the help window must
+    // take input while that dialog waits for it.
+    const QWidget* modal = QApplication::activeModalWidget();
+    const Qt::WindowModality modality =
+        modal && modal != this ? Qt::ApplicationModal : Qt::NonModal;
+    if (windowModality() != modality) {
+        hide();
+        setWindowModality(modality);
+    }
     show();
     raise();
     activateWindow();
