@@ -9,7 +9,8 @@
 // confirmation for a file of the folder, and for one deep below it) and master-password.png (the
 // master-password dialog, the first box typed in); the password dialogs of a run as they ask for
 // a file deep in the folder, encrypt-dialog.png and decrypt-dialog.png; and run.png, the window
-// halfway through a real list run over report.pdf (which is encrypted by it).
+// halfway through a real list run over report.pdf (which is encrypted by it); preferences.png,
+// tip.png and about.png, the three windows of the File and Help menus.
 #include "CryptFile.h"
 #include "Drives.h"
 #include "FileListView.h"
@@ -18,10 +19,13 @@
 #include "PrgState.h"
 #include "Pwd.h"
 #include "PwdTable.h"
+#include "TAbout.h"
 #include "TDecrypt.h"
 #include "TDelDialog.h"
 #include "TEncrypt.h"
 #include "TMasterPwd_Form.h"
+#include "TPreferences.h"
+#include "TTIP_Form.h"
 #include "UserAnswers.h"
 #include "ui_MainWin.h"
 
@@ -31,6 +35,9 @@
 #include <QPixmap>
 #include <QStandardItemModel>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 #include <cstdio>
 
@@ -152,6 +159,22 @@ int main(int argc, char** argv) {
     decrypt.show();
     ok = Save(decrypt, folder, "decrypt-dialog.png") && ok;
     decrypt.hide();
+
+    // The preferences (passwords stored, the master password expiring), the tip of the day and
+    // the about box, each pictured from inside its modal loop and then closed.
+    auto picture = [&](QDialog& dialog, const char* name, const std::function<void()>& open) {
+        QTimer::singleShot(300, &dialog, [&, name] {
+            ok = Save(dialog, folder, name) && ok;
+            dialog.reject();
+        });
+        open();
+    };
+    win.PwdTable().MasterPass.Store = true;
+    win.PwdTable().MasterPass.Expires = true;
+    win.PwdTable().MasterPass.ExpireMinutes = 10;
+    picture(*forms.Preferences, "preferences.png", [&] { win.ShowPreferences(); });
+    picture(*forms.TIP_Form, "tip.png", [&] { win.Tips1Click(); });
+    picture(*forms.About, "about.png", [&] { win.About1Click(); });
 
     // A real list run: report.pdf encrypted with a password held for the program, the picture
     // taken halfway through the file.
