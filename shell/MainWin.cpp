@@ -324,8 +324,8 @@ void TMainWin::OpenWebAddress(const std::string& address) {
 }
 
 void TMainWin::Contents1Click() {
-    const std::string& file = settings_.HelpFile;
-    openFiles_->OpenUnwatched(AbsolutePath(file), DirectoryPart(AbsolutePath(file)), "open");
+    const std::string file = AbsolutePath(settings_.HelpFile);
+    openFiles_->OpenUnwatched(file, DirectoryPart(file), "open");
 }
 
 // Open and Print of the lists' context menus, and the watcher of the files opened from the

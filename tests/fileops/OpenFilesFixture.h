@@ -86,6 +86,18 @@ protected:
         open.Launcher = &launcher;
     }
 
+    // count crypted files f100.txt.cry, f101.txt.cry, ... with the password Typed; their
+    // captions.
+    Names WriteCryptedFiles(int count) {
+        Names captions;
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "f" + std::to_string(100 + i) + ".txt";
+            WriteCrypted(name, Typed);
+            captions.push_back(name + ".cry");
+        }
+        return captions;
+    }
+
     // What the crypted file at path decrypts to with password, or the engine's code; the file
     // is left as it was.
     static std::string DecryptedWith(const std::string& cryptedPath, const std::string& password) {

@@ -102,12 +102,7 @@ TEST_F(OpenFilesTest, AStoredPasswordIsFiledAgainWhenItsFileIsEncryptedAgain) {
 }
 
 TEST_F(OpenFilesTest, TwentyOpenFilesFillTheTableUntilOneIsClosed) {
-    Names captions;
-    for (int i = 0; i < 21; ++i) {
-        const std::string name = "f" + std::to_string(100 + i) + ".txt";
-        WriteCrypted(name, Typed);
-        captions.push_back(name + ".cry");
-    }
+    const Names captions = WriteCryptedFiles(MaxOpenFiles + 1);
     Select(ListSide::Crypted, Names(captions.begin(), captions.begin() + 20));
     decryptDialog.next = {{PromptAnswer::Go, Typed, true}};
     open.ProcessDecrCmd("open");
@@ -136,12 +131,7 @@ TEST_F(OpenFilesTest, TwentyOpenFilesFillTheTableUntilOneIsClosed) {
 }
 
 TEST_F(OpenFilesTest, ASelectionLargerThanTheRoomLeftIsDecryptedOnlyAsFarAsItCanBeWatched) {
-    Names captions;
-    for (int i = 0; i < 21; ++i) {
-        const std::string name = "f" + std::to_string(100 + i) + ".txt";
-        WriteCrypted(name, Typed);
-        captions.push_back(name + ".cry");
-    }
+    const Names captions = WriteCryptedFiles(MaxOpenFiles + 1);
     Select(ListSide::Crypted, captions);
     decryptDialog.next = {{PromptAnswer::Go, Typed, true}};
     open.ProcessDecrCmd("open");
