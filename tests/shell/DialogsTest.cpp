@@ -195,9 +195,12 @@ TEST_F(DialogsTest, TheTipComesAtStartWhenWanted) {
 }
 
 TEST_F(DialogsTest, TheAboutBoxShowsTheSystemAndOpensItsLinkInTheRegisteredBrowser) {
-    // A browser that records the address it was given.
+    // A browser that records the address it was given. It writes the record under another
+    // name first, so the test never reads the file between its creation and its text.
     const std::string browser = dir / "browser";
-    WriteText(browser, "#!/bin/sh\necho \"$1\" > '" + (dir / "opened") + "'\n");
+    const std::string opened = dir / "opened";
+    WriteText(browser, "#!/bin/sh\necho \"$1\" > '" + opened + ".part' && mv '" + opened +
+                           ".part' '" + opened + "'\n");
     ASSERT_EQ(chmod(browser.c_str(), 0755), 0);
     WriteRegistry(WithValue(ReadRegistry(), keys::BrowserCommand, "", "\"" + browser + " %1\""));
     Ui::TAbout& ui = About().Ui();
