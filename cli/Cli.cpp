@@ -398,6 +398,7 @@ public:
         : o_(o), given_(given), pwd_(pwd), stored_(stored), database_(database) {
         for (TQV_Pwd* holder : {&pwd_, &stored_}) {
             holder->AbortRequested = &stop_;
+            holder->Progress = &blocks_;
             holder->ChunkDone = [this] {
                 if (StopSignal() != 0)
                     stop_ = true;
@@ -564,7 +565,8 @@ private:
     TQV_Pwd& pwd_;
     TQV_Pwd& stored_;
     StoredPasswords* database_;
-    ProgressBar bar_;
+    CryptProgress blocks_;
+    ProgressBar bar_{blocks_};
     bool stop_ = false;
     FileInHand file_;
 };

@@ -21,7 +21,8 @@ int TerminalWidth() {
 
 } // namespace
 
-ProgressBar::ProgressBar() : enabled_(isatty(STDERR_FILENO) == 1) {}
+ProgressBar::ProgressBar(const CryptProgress& blocks)
+    : blocks_(blocks), enabled_(isatty(STDERR_FILENO) == 1) {}
 
 void ProgressBar::Start(const std::string& label) {
     label_ = label;
@@ -49,11 +50,12 @@ void ProgressBar::Clear() {
 }
 
 void ProgressBar::Draw() {
-    const double total = std::max(BlocksTotal, 1);
-    const double fraction = std::clamp(BlocksDone / total, 0.0, 1.0);
+    const double done = blocks_.Done();
+    const double total = std::max(blocks_.Total(), 1);
+    const double fraction = std::clamp(done / total, 0.0, 1.0);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    const double rate = seconds > 0 ? BlocksDone * 8.0 / 1e6 / seconds : 0;
+    const double rate = seconds > 0 ? done * 8.0 / 1e6 / seconds : 0;
 
     char figures[64];
     std::snprintf(figures, sizeof figures, " %3d%%  %7.1f MB/s", static_cast<int>(fraction * 100),

@@ -2,6 +2,8 @@
 // that scripts and logs get no control characters.
 #pragma once
 
+#include "Pwd.h"
+
 #include <chrono>
 #include <string>
 
@@ -9,7 +11,8 @@ namespace qv::cli {
 
 class ProgressBar {
 public:
-    ProgressBar();
+    // blocks: where the engine counts the blocks of the file in hand.
+    explicit ProgressBar(const CryptProgress& blocks);
 
     // A new file; the bar follows the engine's block counters from now on.
     void Start(const std::string& label);
@@ -21,6 +24,7 @@ public:
 private:
     void Draw();
 
+    const CryptProgress& blocks_;
     bool enabled_;
     bool shown_ = false;
     std::string label_;

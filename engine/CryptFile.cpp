@@ -47,18 +47,27 @@ void BuildKey(std::int32_t method, const SecureBytes& password, std::int32_t pas
     key.check = static_cast<std::uint16_t>(UpdateCrc(0, key.bytes.data(), key.size) & 0xFFFF);
 }
 
-// Counts the blocks of the operation in hand and tells whether the caller asked to stop.
+// Counts the blocks of the operation in hand into the caller's progress record, if any, and
+// tells whether the caller asked to stop.
 class BlockCounter {
 public:
-    explicit BlockCounter(const bool* abortRequested) : abort_(abortRequested) {}
+    BlockCounter(const bool* abortRequested, CryptProgress* progress, std::int64_t total)
+        : abort_(abortRequested), progress_(progress) {
+        if (progress_)
+            progress_->Start(static_cast<std::int32_t>(total));
+    }
     // After every block: false once the stop flag is set.
     bool Next() {
-        ++BlocksDone;
+        ++done_;
+        if (progress_)
+            progress_->BlocksDone.store(done_, std::memory_order_relaxed);
         return !(abort_ && *abort_);
     }
 
 private:
     const bool* abort_;
+    CryptProgress* progress_;
+    std::int32_t done_ = 0;
 };
 
 // The checksum continued over the first n bytes (0 to 8) of a block word.
@@ -463,9 +472,7 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     FileCipher cipher(method, key.bytes.data(), false);
     key.bytes.clear();
     const std::int64_t paddedSize = plainSize + 8 - plainSize % 8;
-    BlocksDone = 0;
-    BlocksTotal = static_cast<std::int32_t>(paddedSize / 8);
-    BlockCounter counter(AbortRequested);
+    BlockCounter counter(AbortRequested, Progress, paddedSize / 8);
     std::uint32_t checksum = 0;
 
     for (std::int64_t offset = 0; offset < paddedSize;
@@ -539,9 +546,7 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     FileCipher cipher(header.Method, key.bytes.data(), true);
     key.bytes.clear();
     const std::int64_t dataSize = st.st_size - static_cast<std::int64_t>(header.HeaderBytes);
-    BlocksDone = 0;
-    BlocksTotal = static_cast<std::int32_t>(dataSize / 8);
-    BlockCounter counter(AbortRequested);
+    BlockCounter counter(AbortRequested, Progress, dataSize / 8);
     std::uint32_t checksum = 0;
 
     // From here on plain bytes may be on disk: every failure wipes the temporary file.

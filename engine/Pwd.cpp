@@ -6,9 +6,6 @@
 
 namespace qv {
 
-std::int32_t BlocksDone = 0;
-std::int32_t BlocksTotal = 0;
-
 void TQV_Pwd::SetTypedPassword(const std::uint8_t* bytes, std::size_t n) {
     Password.assign(bytes, bytes + n);
     MaskPassword(Password.data(), Password.size());

@@ -3,6 +3,7 @@
 
 #include "SecureMemory.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -34,9 +35,21 @@ enum CryptResult : std::int32_t {
     CryptBadMethod = -17,   // EncryptFile was given a method it does not write (only 1, 3, 4)
 };
 
-// Progress of the operation in hand, in 8-byte blocks, read by the progress display.
-extern std::int32_t BlocksDone;
-extern std::int32_t BlocksTotal;
+// How far one engine call has got, in 8-byte blocks: the call sets BlocksTotal when it starts and
+// counts BlocksDone as it goes; a progress display reads both, from any thread. Every caller
+// owns its own, so two engine calls never count into the same one.
+struct CryptProgress {
+    std::atomic<std::int32_t> BlocksDone{0};
+    std::atomic<std::int32_t> BlocksTotal{0};
+
+    void Start(std::int32_t total) {
+        BlocksDone.store(0, std::memory_order_relaxed);
+        BlocksTotal.store(total, std::memory_order_relaxed);
+    }
+    void Add(std::int32_t blocks) { BlocksDone.fetch_add(blocks, std::memory_order_relaxed); }
+    std::int32_t Done() const { return BlocksDone.load(std::memory_order_relaxed); }
+    std::int32_t Total() const { return BlocksTotal.load(std::memory_order_relaxed); }
+};
 
 // One instance holds the current password for the whole run; the master password holder of the
 // password database derives from it.
@@ -59,6 +72,8 @@ public:
 
     // Where the caller's stop flag lives; looked at after every block. May stay null.
     const bool* AbortRequested = nullptr;
+    // Where EncryptFile and DecryptFile count their blocks. May stay null.
+    CryptProgress* Progress = nullptr;
     // Called after every 10240-byte chunk; the desktop program lets its window messages
     // through here, so the progress timer and the stop button act during long files.
     std::function<void()> ChunkDone;

@@ -226,6 +226,7 @@ void TQV_OpenFiles::EncryptAgain(const std::string& path, const SecureBytes& mas
     password.HasPassword = true;
     password.AbortRequested = p_.Pwd.AbortRequested;
     password.ChunkDone = p_.Pwd.ChunkDone;
+    password.Progress = p_.Pwd.Progress;
     p_.Work.FileNames.clear();
     p_.Work.Directory = DirectoryPart(path);
     ui_.Progress.RaiseLists();

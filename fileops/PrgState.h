@@ -1,6 +1,7 @@
 // The program state: activity flags and the table of crypted files open in their applications.
 #pragma once
 
+#include "Pwd.h"
 #include "SecureMemory.h"
 
 #include <array>
@@ -47,6 +48,7 @@ public:
     TQV_PrgState& operator=(const TQV_PrgState&) = delete;
 
     bool AbortRequested = false; // the user asked to stop the running work
+    CryptProgress Progress;      // the blocks of the file in hand, for the progress display
     OpFilesR OpFiles;
     std::uint8_t BusyFlags = 0;
     bool ListsUnread = true;   // the file lists have not been read since start-up

@@ -449,6 +449,7 @@ void TMainWin::FormCreate() {
     // after every chunk, so that the progress timer and the stop button act during long files.
     pwd_->AbortRequested = &prgState_->AbortRequested;
     pwd_->ChunkDone = [this] { LetMessagesThrough(); };
+    pwd_->Progress = &prgState_->Progress;
     LoadSettings();
     SetupImageList(Small_ImageList);
     SetupImageList(Large_ImageList);
@@ -833,7 +834,8 @@ void TMainWin::Process_TimerTimer() {
     Ui::TMainWin& ui = *ui_;
     const bool encrypting = (prgState_->BusyFlags & EncryptingFile) != 0;
     const TQV_ProgressMeter::Reading reading =
-        progress_.Tick(BlocksDone, BlocksTotal, encrypting, ui.ProgressBar1->maximum());
+        progress_.Tick(prgState_->Progress.Done(), prgState_->Progress.Total(), encrypting,
+                       ui.ProgressBar1->maximum());
     ui.ProgressBar1->setValue(reading.Bar1);
     ui.ProgressBar2->setValue(reading.Bar2);
     if (!reading.Statistics)

@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
     win.RaiseLists();
     win.PrgState().BusyFlags = qv::EncryptingFile;
     win.UpdateStatus("Encrypting file report.pdf ...");
-    qv::BlocksTotal = 51201;
-    qv::BlocksDone = 25600;
+    win.PrgState().Progress.BlocksTotal = 51201;
+    win.PrgState().Progress.BlocksDone = 25600;
     win.StartProgressTimer();
     while (win.Progress().Ticks() < 40)
         win.Process_TimerTimer();

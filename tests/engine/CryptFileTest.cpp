@@ -78,6 +78,7 @@ protected:
     void SetUp() override {
         UsePassword("secret");
         pwd.AbortRequested = &stop;
+        pwd.Progress = &progress;
     }
 
     void UsePassword(const std::string& typed) {
@@ -116,6 +117,7 @@ protected:
     TempDir dir;
     TQV_Pwd pwd;
     bool stop = false;
+    CryptProgress progress;
 };
 
 } // namespace
@@ -145,8 +147,8 @@ TEST_P(CryptFileRoundTrip, EverySizeMatchesTheReferenceWriterAndDecryptsBack) {
         EXPECT_TRUE(
             SameBytes(ReadBytes(path + ".cry"),
                       ReferenceCrypt({MagicOfMethod(method), "secret", plain, "plain.bin"})));
-        EXPECT_EQ(BlocksTotal, static_cast<std::int32_t>(padded / 8));
-        EXPECT_EQ(BlocksDone, BlocksTotal);
+        EXPECT_EQ(progress.Total(), static_cast<std::int32_t>(padded / 8));
+        EXPECT_EQ(progress.Done(), progress.Total());
         EXPECT_EQ(chunks, static_cast<int>((padded + CryptChunkSize - 1) / CryptChunkSize));
         EXPECT_TRUE(SameBytes(ReadBytes(path), plain)) << "the plain file is left as it was";
 
@@ -156,8 +158,8 @@ TEST_P(CryptFileRoundTrip, EverySizeMatchesTheReferenceWriterAndDecryptsBack) {
         ASSERT_EQ(pwd.DecryptFile(path + ".cry", stored), CryptOk);
         EXPECT_EQ(stored, "plain.bin");
         EXPECT_TRUE(SameBytes(ReadBytes(path), plain));
-        EXPECT_EQ(BlocksTotal, static_cast<std::int32_t>(padded / 8));
-        EXPECT_EQ(BlocksDone, BlocksTotal);
+        EXPECT_EQ(progress.Total(), static_cast<std::int32_t>(padded / 8));
+        EXPECT_EQ(progress.Done(), progress.Total());
         EXPECT_EQ(chunks, static_cast<int>((padded + CryptChunkSize - 1) / CryptChunkSize));
         EXPECT_EQ(dir.Names(), (Names{"plain.bin", "plain.bin.cry"}));
         std::remove((path + ".cry").c_str());
@@ -435,7 +437,7 @@ TEST_F(CryptFileTest, DataDamageOrAWrongPasswordPastTheKeyCheckIsCaughtAndWiped)
         WriteBytes(path + ".cry", c.bytes);
         UsePassword(c.password);
         ExpectFailedDecryption(path, CryptWrongPassword);
-        EXPECT_EQ(BlocksDone, BlocksTotal) << "the whole file was deciphered";
+        EXPECT_EQ(progress.Done(), progress.Total()) << "the whole file was deciphered";
     }
 }
 
@@ -448,14 +450,14 @@ TEST_F(CryptFileTest, StopRequestedDuringAChunkEndsWithinOneBlock) {
     // Encrypting: an existing crypted file of the name stays as it was.
     pwd.ChunkDone = [this] { stop = true; };
     EXPECT_EQ(pwd.EncryptFile(path, MethodIdea), CryptStopped);
-    EXPECT_EQ(BlocksDone, 1281);
+    EXPECT_EQ(progress.Done(), 1281);
     EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
     EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
 
     // Decrypting: the plain bytes written so far are wiped, the existing file stays.
     stop = false;
     ExpectFailedDecryption(path, CryptStopped, [this] { stop = true; });
-    EXPECT_EQ(BlocksDone, 1281);
+    EXPECT_EQ(progress.Done(), 1281);
 }
 
 TEST_F(CryptFileTest, AFailedWriteAsOnAFullDiskKeepsEveryFile) {

@@ -146,8 +146,9 @@ TEST_F(MainWinListsTest, TheProgressTimerFillsTheBarsAndTheStatistics) {
     // A file below 10240 bytes: its one chunk lets one tick through, and the fields stay.
     win.PrgState().BusyFlags = EncryptingFile;
     win.RaiseLists();
-    BlocksTotal = 1000;
-    BlocksDone = 1000;
+    CryptProgress& blocks = win.PrgState().Progress;
+    blocks.BlocksTotal = 1000;
+    blocks.BlocksDone = 1000;
     win.StartProgressTimer();
     win.Process_TimerTimer();
     win.StopProgressTimer();
@@ -155,8 +156,8 @@ TEST_F(MainWinListsTest, TheProgressTimerFillsTheBarsAndTheStatistics) {
     EXPECT_EQ(ui.ProgressBar2->value(), 100);
 
     // A plain file of 81912 bytes, half done at tick 40.
-    BlocksTotal = 10240;
-    BlocksDone = 5120;
+    blocks.BlocksTotal = 10240;
+    blocks.BlocksDone = 5120;
     win.StartProgressTimer();
     EXPECT_TRUE(win.Process_Timer->isActive());
     EXPECT_EQ(win.Progress().Ticks(), 1);
@@ -173,7 +174,7 @@ TEST_F(MainWinListsTest, TheProgressTimerFillsTheBarsAndTheStatistics) {
 
     // Decrypting, the bar under the plain list fills.
     win.PrgState().BusyFlags = DecryptingFile;
-    BlocksDone = 2560;
+    blocks.BlocksDone = 2560;
     win.StartProgressTimer();
     win.Process_TimerTimer();
     EXPECT_EQ(ui.ProgressBar1->value(), 25);
@@ -181,7 +182,7 @@ TEST_F(MainWinListsTest, TheProgressTimerFillsTheBarsAndTheStatistics) {
     // The timer itself ticks every 50 ms while the engine lets messages through.
     EXPECT_TRUE(QTest::qWaitFor([&] { return win.Progress().Ticks() >= 4; }, 2000));
     win.StopProgressTimer();
-    BlocksTotal = BlocksDone = 0;
+    blocks.Start(0);
     win.PrgState().BusyFlags = 0;
 }
 
