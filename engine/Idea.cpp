@@ -20,35 +20,51 @@ void IdeaSubkeys::Clear() noexcept {
 namespace {
 
 // The product modulo 65537 of two 16-bit values held in 32-bit words, 0 standing for 65536; the
-// result is again a 16-bit value with the upper bits clear. There is no branch on the (secret)
-// operands: when either is 0 the 32-bit product is 0, and the result is 1 - a - b instead.
+// result is again a 16-bit value with the upper bits clear. b is the subkey.
+//
+// For a non-zero product the result is the low half minus the high half plus the borrow. The
+// zero cases need no branch on the (secret) operands: a zero subkey is multiplied as 65536,
+// which gives 1 - a through the same formula, and a zero a (product 0) adds 1 - b instead of
+// the borrow's 0. That addend is chosen while the multiplication is under way, so one
+// multiplication takes the product's latency and three one-cycle steps: in enciphering, where
+// every block waits on the one before, the rounds wait on nothing else.
 inline std::uint32_t Mul(std::uint32_t a, std::uint32_t b) {
-    const std::uint32_t p = a * b;
-    const std::uint32_t zeroCase = (1u - a - b) & 0xFFFF;
+    const std::uint32_t b65536 = ((b - 1) & 0xFFFF) + 1;
+    const std::uint32_t oneMinusB = (1u - b) & 0xFFFF;
+    const std::uint32_t p = a * b65536; // at most 65535 * 65536
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    // Low half minus high half plus the borrow, in 16-bit arithmetic so that the upper bits stay
-    // clear, then a conditional move for a zero product. Written out because the compilers
-    // either turn the select into a jump on the product or spend an instruction clearing the
+    // Written out because the compilers turn the select into a jump on the operand or clear the
     // upper bits again, and this multiplication is the whole cost of IDEA.
-    std::uint32_t r, hi;
+    std::uint32_t r, hi, zeroCase;
     asm("mov %[p], %[hi]\n\t"
         "shr $16, %[hi]\n\t"
         "movzwl %w[p], %[r]\n\t"
+        "xor %[zero], %[zero]\n\t"
+        "test %[a], %[a]\n\t"
+        "cmovz %[oneMinusB], %[zero]\n\t"
         "sub %w[hi], %w[r]\n\t"
-        "adc $0, %w[r]\n\t"
-        "test %[p], %[p]\n\t"
-        "cmovz %[zero], %[r]"
-        : [r] "=&r"(r), [hi] "=&r"(hi)
-        : [p] "r"(p), [zero] "r"(zeroCase)
+        "adc %w[zero], %w[r]"
+        : [r] "=&r"(r), [hi] "=&r"(hi), [zero] "=&r"(zeroCase)
+        : [p] "r"(p), [a] "r"(a), [oneMinusB] "r"(oneMinusB)
         : "cc");
     return r;
 #else
     const std::uint32_t hi = p >> 16;
     const std::uint32_t lo = p & 0xFFFF;
-    const std::uint32_t borrow = (lo - hi) >> 31; // lo < hi; both are below 65536
-    const std::uint32_t product = (lo - hi + borrow) & 0xFFFF;
-    const std::uint32_t nonZero = 0u - ((p | (0u - p)) >> 31);
-    return (product & nonZero) | (zeroCase & ~nonZero);
+    const std::uint32_t borrow = (lo - hi) >> 31; // lo < hi; both are at most 65536
+    const std::uint32_t aIsZero = 0u - (((a | (0u - a)) >> 31) ^ 1u);
+    return (lo - hi + borrow + (oneMinusB & aIsZero)) & 0xFFFF;
+#endif
+}
+
+// (a + b) mod 65536 of two 16-bit values held in 32-bit words, upper bits clear. On x86-64 one
+// 16-bit addition, which leaves the upper bits clear without a step of its own.
+inline std::uint32_t Add(std::uint32_t a, std::uint32_t b) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    asm("add %w[b], %w[a]" : [a] "+r"(a) : [b] "r"(b) : "cc");
+    return a;
+#else
+    return (a + b) & 0xFFFF;
 #endif
 }
 
@@ -59,12 +75,12 @@ struct Words {
 
 [[gnu::always_inline]] inline void Round(Words& w, const std::uint16_t* z) {
     const std::uint32_t x1 = Mul(w.x1, z[0]);
-    const std::uint32_t x2 = (w.x2 + z[1]) & 0xFFFF;
-    const std::uint32_t x3 = (w.x3 + z[2]) & 0xFFFF;
+    const std::uint32_t x2 = Add(w.x2, z[1]);
+    const std::uint32_t x3 = Add(w.x3, z[2]);
     const std::uint32_t x4 = Mul(w.x4, z[3]);
     std::uint32_t t0 = Mul(x1 ^ x3, z[4]);
-    const std::uint32_t t1 = Mul(((x2 ^ x4) + t0) & 0xFFFF, z[5]);
-    t0 = (t0 + t1) & 0xFFFF;
+    const std::uint32_t t1 = Mul(Add(x2 ^ x4, t0), z[5]);
+    t0 = Add(t0, t1);
     w.x1 = x1 ^ t1;
     w.x4 = x4 ^ t0;
     w.x2 = x3 ^ t1;
@@ -87,9 +103,9 @@ template <std::size_t... J>
     for (int round = 0; round < 8; ++round, z += 6)
         (Round(w[J], z), ...);
     // The output transformation undoes the exchange of the last round.
-    ((blocks[J] =
-          std::uint64_t{Mul(w[J].x1, z[0])} | std::uint64_t{(w[J].x3 + z[1]) & 0xFFFF} << 16 |
-          std::uint64_t{(w[J].x2 + z[2]) & 0xFFFF} << 32 | std::uint64_t{Mul(w[J].x4, z[3])} << 48),
+    ((blocks[J] = std::uint64_t{Mul(w[J].x1, z[0])} | std::uint64_t{Add(w[J].x3, z[1])} << 16 |
+                  std::uint64_t{Add(w[J].x2, z[2])} << 32 |
+                  std::uint64_t{Mul(w[J].x4, z[3])} << 48),
      ...);
 }
 

@@ -42,6 +42,19 @@ TEST(Idea, MultiplicationTreatsZeroAs65536) {
         EXPECT_EQ(IdeaMul(c.a, c.b), c.product) << c.a << " * " << c.b;
 }
 
+TEST(Idea, MultiplicationOfEveryValueByZeroAndOtherSubkeysMatchesWideArithmetic) {
+    // The zero cases of both operands go through their own branch-free steps; every a against
+    // subkeys at and around them.
+    for (const std::uint32_t b : {0u, 1u, 2u, 0x7FFFu, 0x8000u, 0xFFFEu, 0xFFFFu, 0x1234u}) {
+        for (std::uint32_t a = 0; a <= 0xFFFF; ++a) {
+            const std::uint64_t wide = std::uint64_t{a ? a : 65536} * (b ? b : 65536) % 65537;
+            ASSERT_EQ(IdeaMul(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(b)),
+                      static_cast<std::uint16_t>(wide))
+                << a << " * " << b;
+        }
+    }
+}
+
 TEST(Idea, MulInverseOfEveryValue) {
     EXPECT_EQ(IdeaMulInverse(0), 0);
     EXPECT_EQ(IdeaMulInverse(1), 1);
