@@ -5,6 +5,7 @@
 #include "SecureMemory.h"
 
 #include <array>
+#include <type_traits>
 #include <utility>
 
 namespace qv {
@@ -175,6 +176,46 @@ template <std::size_t... J, typename SideWork = NoSideWork>
     }
 }
 
+// The eight look-ups of a round from its two index words, XORed as a tree so that they do not
+// wait for each other.
+inline std::uint32_t Lookups(std::uint32_t x, std::uint32_t y) {
+    const std::uint32_t a = Settled(SP[0][x >> 24] ^ SP[2][(x >> 16) & 0xFF]);
+    const std::uint32_t b = Settled(SP[4][(x >> 8) & 0xFF] ^ SP[6][x & 0xFF]);
+    const std::uint32_t c = Settled(SP[1][y >> 24] ^ SP[3][(y >> 16) & 0xFF]);
+    const std::uint32_t d = Settled(SP[5][(y >> 8) & 0xFF] ^ SP[7][y & 0xFF]);
+    return Settled(a ^ b) ^ Settled(c ^ d);
+}
+
+// Sixteen rounds on one block, for enciphering in a chain, where every block waits on the one
+// before and a round takes as long as its longest dependent steps. A round's input would be
+// rotated and XORed with its round keys before the look-ups; here the next round's index words
+// are the half that does not change, XORed with the next round keys early (one of them rotated
+// the other way beforehand), and this round's look-ups, so that the keys leave the chain.
+[[gnu::always_inline]] inline void ChainedSixteenRounds(const std::uint32_t* keys,
+                                                        std::uint32_t& left, std::uint32_t& right) {
+    // Locals, so that the halves stay in registers: the keys could alias the references.
+    std::uint32_t l = left, r = right;
+    std::uint32_t x = RotateRight(r, 4) ^ keys[0];
+    std::uint32_t y = r ^ keys[1];
+    // One round: half ^= F(index words); the next round's index words come from the new half.
+    auto round = [&x, &y](std::uint32_t& half, const std::uint32_t* next) {
+        const std::uint32_t early0 = Settled(half ^ RotateLeft(next[0], 4));
+        const std::uint32_t early1 = Settled(half ^ next[1]);
+        const std::uint32_t f = Lookups(x, y);
+        x = RotateRight(early0 ^ f, 4);
+        y = early1 ^ f;
+        half ^= f;
+    };
+    for (int i = 0; i < 28; i += 4) {
+        round(l, keys + i + 2);
+        round(r, keys + i + 4);
+    }
+    round(l, keys + 30);
+    r ^= Lookups(x, y);
+    left = l;
+    right = r;
+}
+
 // N block words through the initial permutation, the rounds of one or three schedules and the
 // final permutation, in place. In triple DES the final permutation of one DES step and the
 // initial permutation of the next cancel, leaving only the exchange of the halves between the
@@ -186,10 +227,13 @@ template <std::size_t N, typename SideWork = NoSideWork>
     for (std::size_t j = 0; j < N; ++j)
         InitialPermutation(words[j], l[j], r[j]);
     for (int step = 0; step < steps; ++step) {
-        if (step % 2 == 0)
-            SixteenRounds(schedules[step]->keys, l, r, std::make_index_sequence<N>(), side);
+        std::uint32_t* first = step % 2 == 0 ? l : r;
+        std::uint32_t* second = step % 2 == 0 ? r : l;
+        if constexpr (N == 1 && std::is_same_v<SideWork, NoSideWork>)
+            ChainedSixteenRounds(schedules[step]->keys, first[0], second[0]);
         else
-            SixteenRounds(schedules[step]->keys, r, l, std::make_index_sequence<N>(), side);
+            SixteenRounds(schedules[step]->keys, first, second, std::make_index_sequence<N>(),
+                          side);
     }
     for (std::size_t j = 0; j < N; ++j)
         words[j] = FinalPermutation(l[j], r[j]);
