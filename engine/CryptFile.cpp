@@ -1,6 +1,7 @@
 #include "CryptFile.h"
 
 #include "ByteOrder.h"
+#include "ChunkPipeline.h"
 #include "Crc.h"
 #include "Des.h"
 #include "FileSystem.h"
@@ -63,29 +64,23 @@ public:
             progress_->BlocksDone.store(done_, std::memory_order_relaxed);
         return !(abort_ && *abort_);
     }
+    // After count blocks worked on together, as if Next had followed each: the flag only changes
+    // between chunks (in the caller's callback), so a set flag stops at the first of them.
+    bool Blocks(std::size_t count) {
+        if (count == 0)
+            return true;
+        const bool stop = abort_ && *abort_;
+        done_ += stop ? 1 : static_cast<std::int32_t>(count);
+        if (progress_)
+            progress_->BlocksDone.store(done_, std::memory_order_relaxed);
+        return !stop;
+    }
 
 private:
     const bool* abort_;
     CryptProgress* progress_;
     std::int32_t done_ = 0;
 };
-
-// The checksum continued over the first n bytes (0 to 8) of a block word.
-inline std::uint32_t ChecksumOfWord(std::uint32_t crc, std::uint64_t word, std::size_t n) {
-    if (n == 8) {
-        for (int k = 0; k < 8; ++k)
-            crc = UpdateCrcByte(crc, static_cast<std::uint8_t>(word >> (8 * k)));
-        return crc;
-    }
-    for (std::size_t k = 0; k < n; ++k)
-        crc = UpdateCrcByte(crc, static_cast<std::uint8_t>(word >> (8 * k)));
-    return crc;
-}
-
-// How many of a chunk's first plainBytes bytes lie in its block i.
-inline std::size_t BytesOfBlock(std::size_t i, std::size_t plainBytes) {
-    return plainBytes > 8 * i ? std::min<std::size_t>(8, plainBytes - 8 * i) : 0;
-}
 
 // The schedules of one call and the chaining value, for one direction. Everything zeroes
 // itself on destruction.
@@ -112,132 +107,58 @@ public:
     ~FileCipher() { SecureZero(&chain_, sizeof chain_); }
 
     // Enciphers count blocks in place: CBC from the chaining value, ECB for the oldest format.
-    // The checksum of the chunk's first plainBytes bytes (the rest is padding) is taken block
-    // by block on the way, where the processor works on it while the cipher of the block
-    // before is still under way. Blocks and the chaining value stay in registers.
-    bool Encipher(std::uint8_t* data, std::size_t count, std::size_t plainBytes,
-                  std::uint32_t& checksum, BlockCounter& counter) {
+    // Every block waits on the one before; blocks and the chaining value stay in registers.
+    bool Encipher(std::uint8_t* data, std::size_t count, BlockCounter& counter) {
         switch (method_) {
         case MethodIdea:
             return EncipherWith([this](std::uint64_t b) { return IdeaBlockWord(idea_, b); }, data,
-                                count, plainBytes, checksum, counter);
+                                count, counter);
         case MethodTripleDes:
             return EncipherWith(
                 [this](std::uint64_t b) { return TripleDesBlockWord(tripleDes_, b); }, data, count,
-                plainBytes, checksum, counter);
+                counter);
         default:
             return EncipherWith([this](std::uint64_t b) { return DesBlockWord(des_, b); }, data,
-                                count, plainBytes, checksum, counter);
+                                count, counter);
         }
     }
 
-    // Deciphers count blocks from in to out (different buffers), undoes the chaining with the
-    // enciphered blocks still in in, and takes the checksum of the chunk's first plainBytes
-    // bytes. The ciphers work on several blocks at once; the stop flag is still looked at after
-    // every block, and the blocks of a stopped chunk are never written.
+    // Deciphers count blocks from in to out (different buffers) and undoes the chaining with the
+    // enciphered blocks still in in. The blocks do not depend on each other, so the cipher works
+    // on many at once, in the vector registers where the processor has them. false when the
+    // caller asked to stop; the blocks of a stopped chunk are never written.
     bool Decipher(const std::uint8_t* in, std::uint8_t* out, std::size_t count,
-                  std::size_t plainBytes, std::uint32_t& checksum, BlockCounter& counter) {
-        Unchainer unchain{in, out, plainBytes, chained_, chain_, checksum, counter};
-        bool going = true;
+                  BlockCounter& counter) {
         switch (method_) {
         case MethodIdea:
-            IdeaBlocks(idea_, in, out, count);
-            going = unchain.To(count);
+            IdeaBlocks(idea_, in, out, count, path_);
             break;
         case MethodTripleDes:
-            // The checksum of the blocks before waits on one table look-up per byte; woven in
-            // between the DES steps of the next group it costs next to nothing, while after
-            // the whole chunk it would add a fifth to the time.
-            going = DecipherTripleDes(in, out, count, unchain);
+            TripleDesBlocks(tripleDes_, in, out, count, path_);
             break;
         default:
-            DesBlocks(des_, in, out, count);
-            going = unchain.To(count);
+            DesBlocks(des_, in, out, count, path_);
             break;
         }
-        checksum = unchain.checksum;
-        chain_ = unchain.previous;
-        return going;
-    }
-
-private:
-    // Undoes the chaining of deciphered blocks in order, takes their checksum and counts them.
-    struct Unchainer {
-        const std::uint8_t* in;
-        std::uint8_t* out;
-        std::size_t plainBytes;
-        bool chained;
-        std::uint64_t previous;
-        std::uint32_t checksum;
-        BlockCounter& counter;
-        std::size_t next = 0;
-
-        // Every block up to end; false when the caller asked to stop.
-        bool To(std::size_t end) {
-            for (; next < end; ++next) {
-                const std::uint64_t word = Unchain(next);
-                checksum = ChecksumOfWord(checksum, word, BytesOfBlock(next, plainBytes));
-                if (!counter.Next()) {
-                    ++next;
-                    return false;
-                }
-            }
-            return true;
-        }
-
-        // The plain block i, written back to out.
-        std::uint64_t Unchain(std::size_t i) {
-            std::uint64_t word = LoadLittle<std::uint64_t>(out + 8 * i);
-            if (chained) {
-                word ^= previous;
+        if (chained_ && count > 0) {
+            std::uint64_t previous = chain_;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::uint64_t word = LoadLittle<std::uint64_t>(out + 8 * i) ^ previous;
                 previous = LoadLittle<std::uint64_t>(in + 8 * i);
                 StoreLittle(out + 8 * i, word);
             }
-            return word;
+            chain_ = previous;
         }
-
-        // The plain bytes among blocks begin to end, for a checksum taken elsewhere.
-        ChecksumFeed Feed(std::size_t begin, std::size_t end) const {
-            const std::size_t from = std::min(8 * begin, plainBytes);
-            const std::size_t to = std::min(8 * end, plainBytes);
-            return {checksum, out + from, to - from};
-        }
-    };
-
-    // Triple DES goes a group of blocks at a time, one DES step at a time, and the checksum of
-    // the group before is fed into the steps: it waits on one table look-up per byte, and
-    // there it runs while the rounds wait on theirs. After the whole chunk it would add a fifth
-    // to the time.
-    bool DecipherTripleDes(const std::uint8_t* in, std::uint8_t* out, std::size_t count,
-                           Unchainer& unchain) {
-        constexpr std::size_t Size = TripleDesGroupSize;
-        for (std::size_t first = 0; first < count; first += Size) {
-            const std::size_t n = std::min(Size, count - first);
-            ChecksumFeed feed = unchain.Feed(unchain.next, first);
-            TripleDesBlocksWithChecksum(tripleDes_, in + 8 * first, out + 8 * first, n, feed);
-            unchain.checksum =
-                feed.count == 0 ? feed.crc : UpdateCrc(feed.crc, feed.bytes, feed.count);
-            for (; unchain.next < first; ++unchain.next)
-                if (!unchain.counter.Next())
-                    return false;
-            for (std::size_t i = first; i < first + n; ++i)
-                unchain.Unchain(i);
-        }
-        const ChecksumFeed rest = unchain.Feed(unchain.next, count);
-        unchain.checksum = UpdateCrc(rest.crc, rest.bytes, rest.count);
-        for (; unchain.next < count; ++unchain.next)
-            if (!unchain.counter.Next())
-                return false;
-        return true;
+        return counter.Blocks(count);
     }
 
+private:
     template <typename Encipher>
     bool EncipherWith(Encipher encipher, std::uint8_t* data, std::size_t count,
-                      std::size_t plainBytes, std::uint32_t& checksum, BlockCounter& counter) {
+                      BlockCounter& counter) {
         std::uint64_t chain = chain_;
         for (std::size_t i = 0; i < count; ++i) {
             std::uint64_t word = LoadLittle<std::uint64_t>(data + 8 * i);
-            checksum = ChecksumOfWord(checksum, word, BytesOfBlock(i, plainBytes));
             if (chained_)
                 word ^= chain;
             word = encipher(word);
@@ -252,6 +173,7 @@ private:
 
     std::int32_t method_;
     bool chained_;
+    CipherPath path_ = ActiveCipherPath();
     DesSchedule des_;
     TripleDesSchedule tripleDes_;
     IdeaSubkeys idea_;
@@ -451,8 +373,10 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     if (output.Open(st.st_mode & 0777) != 0)
         return CryptCannotCreateOutput;
 
-    SecureBytes chunk;
-    if (!AllocateChunk(chunk))
+    // The plain file is read ahead, and its checksum taken, beside the cipher.
+    const std::int64_t paddedSize = plainSize + 8 - plainSize % 8;
+    ReadAhead reader(input.Get(), plainSize, paddedSize);
+    if (!reader.Allocate())
         return CryptNoMemory;
 
     CipherKey key;
@@ -471,26 +395,26 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
 
     FileCipher cipher(method, key.bytes.data(), false);
     key.bytes.clear();
-    const std::int64_t paddedSize = plainSize + 8 - plainSize % 8;
     BlockCounter counter(AbortRequested, Progress, paddedSize / 8);
-    std::uint32_t checksum = 0;
 
-    for (std::int64_t offset = 0; offset < paddedSize;
-         offset += static_cast<std::int64_t>(CryptChunkSize)) {
-        const std::size_t length = ClampToChunk(paddedSize - offset, CryptChunkSize);
-        const std::size_t plainBytes = ClampToChunk(plainSize - offset, length);
+    const std::size_t chunks = static_cast<std::size_t>(
+        (paddedSize + std::int64_t(CryptChunkSize) - 1) / std::int64_t(CryptChunkSize));
+    for (std::size_t k = 0; k < chunks; ++k) {
+        std::uint8_t* data = nullptr;
+        std::size_t length = 0;
         // A short read means the file shrank while it was read: its size in the header
         // would be wrong.
-        if (ReadFull(input.Get(), chunk.data(), plainBytes) != static_cast<long>(plainBytes))
+        if (!reader.Next(k, data, length))
             return CryptReadFailed;
-        std::memset(chunk.data() + plainBytes, 0, length - plainBytes); // the pad bytes
-        if (!cipher.Encipher(chunk.data(), length / 8, plainBytes, checksum, counter))
+        if (!cipher.Encipher(data, length / 8, counter))
             return CryptStopped;
-        if (!output.Write(chunk.data(), length))
+        if (!output.Write(data, length))
             return CryptWriteFailed;
+        reader.Release(k);
         if (ChunkDone)
             ChunkDone();
     }
+    const std::uint32_t checksum = reader.Finish();
 
     // A file that grew while it was read would lose its new bytes when the caller wipes it.
     std::uint8_t more = 0;
@@ -539,15 +463,16 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     if (key.check != header.KeyCheck)
         return CryptWrongPassword;
 
-    SecureBytes enciphered, plain;
-    if (!AllocateChunk(enciphered) || !AllocateChunk(plain))
+    // The checksum of the plain bytes is taken behind the cipher.
+    const std::int64_t dataSize = st.st_size - static_cast<std::int64_t>(header.HeaderBytes);
+    SecureBytes enciphered;
+    ChecksumBehind behind(dataSize);
+    if (!AllocateChunk(enciphered) || !behind.Allocate())
         return CryptNoMemory;
 
     FileCipher cipher(header.Method, key.bytes.data(), true);
     key.bytes.clear();
-    const std::int64_t dataSize = st.st_size - static_cast<std::int64_t>(header.HeaderBytes);
     BlockCounter counter(AbortRequested, Progress, dataSize / 8);
-    std::uint32_t checksum = 0;
 
     // From here on plain bytes may be on disk: every failure wipes the temporary file.
     auto fail = [&output](std::int32_t code) {
@@ -556,23 +481,25 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
         return code;
     };
 
+    std::size_t k = 0;
     for (std::int64_t offset = 0; offset < dataSize;
-         offset += static_cast<std::int64_t>(CryptChunkSize)) {
+         offset += static_cast<std::int64_t>(CryptChunkSize), ++k) {
         const std::size_t length = ClampToChunk(dataSize - offset, CryptChunkSize);
         if (ReadFull(input.Get(), enciphered.data(), length) != static_cast<long>(length))
             return fail(CryptReadFailed);
         // A trailing part-block of a damaged file is not deciphered; the size check above
         // keeps it out of the plain bytes.
         const std::size_t plainBytes = ClampToChunk(header.PlainSize - offset, length);
-        if (!cipher.Decipher(enciphered.data(), plain.data(), length / 8, plainBytes, checksum,
-                             counter))
+        std::uint8_t* plain = behind.Buffer(k);
+        if (!cipher.Decipher(enciphered.data(), plain, length / 8, counter))
             return fail(CryptStopped);
-        if (!output.Write(plain.data(), plainBytes))
+        if (!output.Write(plain, plainBytes))
             return fail(CryptWriteFailed);
+        behind.Hand(k, plainBytes);
         if (ChunkDone)
             ChunkDone();
     }
-    if (checksum != header.DataChecksum)
+    if (behind.Finish() != header.DataChecksum)
         return fail(CryptWrongPassword);
 
     if (output.Commit(true) != 0) {

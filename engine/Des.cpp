@@ -1,11 +1,10 @@
 #include "Des.h"
 
 #include "ByteOrder.h"
-#include "Crc.h"
+#include "DesSlices.h"
 #include "SecureMemory.h"
 
 #include <array>
-#include <type_traits>
 #include <utility>
 
 namespace qv {
@@ -161,17 +160,11 @@ inline std::uint64_t FinalPermutation(std::uint32_t l, std::uint32_t r) {
 // back in their roles). The blocks do not depend on each other, so the processor overlaps
 // their rounds; one block alone waits on every table look-up in turn. The lanes are spelled
 // out by the index pack, so that every half stays in a register.
-struct NoSideWork {
-    void operator()() const {}
-};
-
-template <std::size_t... J, typename SideWork = NoSideWork>
+template <std::size_t... J>
 [[gnu::always_inline]] inline void SixteenRounds(const std::uint32_t* keys, std::uint32_t* l,
-                                                 std::uint32_t* r, std::index_sequence<J...>,
-                                                 SideWork side = {}) {
+                                                 std::uint32_t* r, std::index_sequence<J...>) {
     for (int i = 0; i < 32; i += 4) {
         ((l[J] ^= Feistel<sizeof...(J) == 1>(r[J], keys[i], keys[i + 1])), ...);
-        side();
         ((r[J] ^= Feistel<sizeof...(J) == 1>(l[J], keys[i + 2], keys[i + 3])), ...);
     }
 }
@@ -220,20 +213,19 @@ inline std::uint32_t Lookups(std::uint32_t x, std::uint32_t y) {
 // final permutation, in place. In triple DES the final permutation of one DES step and the
 // initial permutation of the next cancel, leaving only the exchange of the halves between the
 // steps.
-template <std::size_t N, typename SideWork = NoSideWork>
+template <std::size_t N>
 [[gnu::always_inline]] inline void Blocks(const DesSchedule* const* schedules, int steps,
-                                          std::uint64_t* words, SideWork side = {}) {
+                                          std::uint64_t* words) {
     std::uint32_t l[N], r[N];
     for (std::size_t j = 0; j < N; ++j)
         InitialPermutation(words[j], l[j], r[j]);
     for (int step = 0; step < steps; ++step) {
         std::uint32_t* first = step % 2 == 0 ? l : r;
         std::uint32_t* second = step % 2 == 0 ? r : l;
-        if constexpr (N == 1 && std::is_same_v<SideWork, NoSideWork>)
+        if constexpr (N == 1)
             ChainedSixteenRounds(schedules[step]->keys, first[0], second[0]);
         else
-            SixteenRounds(schedules[step]->keys, first, second, std::make_index_sequence<N>(),
-                          side);
+            SixteenRounds(schedules[step]->keys, first, second, std::make_index_sequence<N>());
     }
     for (std::size_t j = 0; j < N; ++j)
         words[j] = FinalPermutation(l[j], r[j]);
@@ -243,8 +235,18 @@ template <std::size_t N, typename SideWork = NoSideWork>
 constexpr std::size_t Lanes = 4;
 
 void ManyBlocks(const DesSchedule* const* schedules, int steps, const std::uint8_t* in,
-                std::uint8_t* out, std::size_t count) {
+                std::uint8_t* out, std::size_t count, CipherPath path) {
+    // The widest path first; each narrower one takes what is left of its group size.
+    const std::uint32_t* keys[3] = {};
+    for (int step = 0; step < steps; ++step)
+        keys[step] = schedules[step]->keys;
     std::size_t i = 0;
+    if (path >= CipherPath::Avx512)
+        i += DesBlocksAvx512(keys, steps, in + 8 * i, out + 8 * i, count - i);
+    if (path >= CipherPath::Avx2)
+        i += DesBlocksAvx2(keys, steps, in + 8 * i, out + 8 * i, count - i);
+    if (path >= CipherPath::Sse2)
+        i += DesBlocksSse2(keys, steps, in + 8 * i, out + 8 * i, count - i);
     std::uint64_t words[Lanes];
     for (; i + Lanes <= count; i += Lanes) {
         for (std::size_t j = 0; j < Lanes; ++j)
@@ -318,9 +320,14 @@ void DesBlock(const DesSchedule& schedule, std::uint8_t block[8]) noexcept {
 }
 
 void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
-               std::size_t count) noexcept {
+               std::size_t count, CipherPath path) noexcept {
     const DesSchedule* schedules[] = {&schedule};
-    ManyBlocks(schedules, 1, in, out, count);
+    ManyBlocks(schedules, 1, in, out, count, path);
+}
+
+void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t count) noexcept {
+    DesBlocks(schedule, in, out, count, ActiveCipherPath());
 }
 
 void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24],
@@ -346,43 +353,15 @@ void TripleDesBlock(const TripleDesSchedule& schedule, std::uint8_t block[8]) no
     StoreLittle(block, TripleDesBlockWord(schedule, LoadLittle<std::uint64_t>(block)));
 }
 
-void TripleDesBlocksWithChecksum(const TripleDesSchedule& schedule, const std::uint8_t* in,
-                                 std::uint8_t* out, std::size_t count,
-                                 ChecksumFeed& feed) noexcept {
+void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count, CipherPath path) noexcept {
     const DesSchedule* schedules[] = {&schedule.first, &schedule.second, &schedule.third};
-    if (count > TripleDesGroupSize)
-        count = TripleDesGroupSize;
-    std::uint64_t words[TripleDesGroupSize] = {};
-    for (std::size_t j = 0; j < count; ++j)
-        words[j] = LoadLittle<std::uint64_t>(in + 8 * j);
-    // A few bytes of the feed per pair of rounds (24 pairs in all), held in locals so that they
-    // stay in registers.
-    constexpr std::size_t PerPair = (8 * TripleDesGroupSize + 23) / 24;
-    static_assert(24 * PerPair == 8 * TripleDesGroupSize, "a group's worth of bytes is taken");
-    std::uint32_t crc = feed.crc;
-    const std::uint8_t* bytes = feed.bytes;
-    std::size_t left = feed.count;
-    auto checksum = [&crc, &bytes, &left] {
-        if (left >= PerPair) {
-            for (std::size_t k = 0; k < PerPair; ++k)
-                crc = UpdateCrcByte(crc, bytes[k]);
-            bytes += PerPair;
-            left -= PerPair;
-        } else {
-            for (; left > 0; --left)
-                crc = UpdateCrcByte(crc, *bytes++);
-        }
-    };
-    Blocks<TripleDesGroupSize>(schedules, 3, words, checksum);
-    feed = {crc, bytes, left};
-    for (std::size_t j = 0; j < count; ++j)
-        StoreLittle(out + 8 * j, words[j]);
+    ManyBlocks(schedules, 3, in, out, count, path);
 }
 
 void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
                      std::size_t count) noexcept {
-    const DesSchedule* schedules[] = {&schedule.first, &schedule.second, &schedule.third};
-    ManyBlocks(schedules, 3, in, out, count);
+    TripleDesBlocks(schedule, in, out, count, ActiveCipherPath());
 }
 
 } // namespace qv

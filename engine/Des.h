@@ -7,6 +7,8 @@
 // independent of secrets; the crypted-file format does not allow a different cipher.
 #pragma once
 
+#include "CipherPaths.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -32,7 +34,11 @@ void DesBlock(const DesSchedule& schedule, std::uint8_t block[8]) noexcept;
 // little-endian load gives them), for callers that chain blocks and keep them in registers.
 std::uint64_t DesBlockWord(const DesSchedule& schedule, std::uint64_t block) noexcept;
 // The same for count independent blocks (no chaining) from in to out, which may be the same
-// buffer; several blocks are worked on at once, which is faster than one at a time.
+// buffer; several blocks are worked on at once, which is faster than one at a time. The vector
+// registers of path (and of the narrower paths, for what is left) do the work; the bytes are
+// the same on every path. Without a path, ActiveCipherPath().
+void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t count, CipherPath path) noexcept;
 void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
                std::size_t count) noexcept;
 
@@ -49,22 +55,8 @@ void TripleDesSetKey(TripleDesSchedule& schedule, const std::uint8_t key[24],
 void TripleDesBlock(const TripleDesSchedule& schedule, std::uint8_t block[8]) noexcept;
 std::uint64_t TripleDesBlockWord(const TripleDesSchedule& schedule, std::uint64_t block) noexcept;
 void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count, CipherPath path) noexcept;
+void TripleDesBlocks(const TripleDesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
                      std::size_t count) noexcept;
-
-// Bytes whose checksum (UpdateCrc) a cipher takes on the way, continuing from crc.
-struct ChecksumFeed {
-    std::uint32_t crc = 0;
-    const std::uint8_t* bytes = nullptr;
-    std::size_t count = 0;
-};
-
-// Triple DES on up to TripleDesGroupSize blocks, as TripleDesBlocks, taking on the way the
-// checksum of up to one group's worth (48 bytes) of other data, such as the blocks deciphered
-// before when a file is decrypted: the checksum waits on a table look-up per byte, and fed in
-// two bytes between rounds it runs while the rounds wait on theirs, instead of adding its own
-// time. feed is advanced past the bytes taken.
-inline constexpr std::size_t TripleDesGroupSize = 6;
-void TripleDesBlocksWithChecksum(const TripleDesSchedule& schedule, const std::uint8_t* in,
-                                 std::uint8_t* out, std::size_t count, ChecksumFeed& feed) noexcept;
 
 } // namespace qv

@@ -1,6 +1,7 @@
 #include "Idea.h"
 
 #include "ByteOrder.h"
+#include "IdeaLanes.h"
 #include "SecureMemory.h"
 
 #include <utility>
@@ -198,7 +199,19 @@ void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8],
 
 void IdeaBlocks(const IdeaSubkeys& subkeys, const std::uint8_t* in, std::uint8_t* out,
                 std::size_t count) noexcept {
+    IdeaBlocks(subkeys, in, out, count, ActiveCipherPath());
+}
+
+void IdeaBlocks(const IdeaSubkeys& subkeys, const std::uint8_t* in, std::uint8_t* out,
+                std::size_t count, CipherPath path) noexcept {
+    // The widest path first; each narrower one takes what is left of its group size.
     std::size_t i = 0;
+    if (path >= CipherPath::Avx512)
+        i += IdeaBlocksAvx512(subkeys.keys, in + 8 * i, out + 8 * i, count - i);
+    if (path >= CipherPath::Avx2)
+        i += IdeaBlocksAvx2(subkeys.keys, in + 8 * i, out + 8 * i, count - i);
+    if (path >= CipherPath::Sse2)
+        i += IdeaBlocksSse2(subkeys.keys, in + 8 * i, out + 8 * i, count - i);
     std::uint64_t words[Lanes];
     for (; i + Lanes <= count; i += Lanes) {
         for (std::size_t j = 0; j < Lanes; ++j)

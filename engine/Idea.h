@@ -5,6 +5,8 @@
 // database depend on this order.
 #pragma once
 
+#include "CipherPaths.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -38,7 +40,12 @@ void IdeaBlock(const std::uint8_t input[8], std::uint8_t output[8],
 // little-endian load gives them), for callers that chain blocks and keep them in registers.
 std::uint64_t IdeaBlockWord(const IdeaSubkeys& subkeys, std::uint64_t block) noexcept;
 // The same for count independent blocks (no chaining) from in to out, which may be the same
-// buffer; several blocks are worked on at once, which is faster than one at a time.
+// buffer; several blocks are worked on at once, which is faster than one at a time. The vector
+// registers of path (and of the narrower paths, for what is left) do the work; the bytes are
+// the same on every path.
+void IdeaBlocks(const IdeaSubkeys& subkeys, const std::uint8_t* in, std::uint8_t* out,
+                std::size_t count, CipherPath path) noexcept;
+// The same on ActiveCipherPath().
 void IdeaBlocks(const IdeaSubkeys& subkeys, const std::uint8_t* in, std::uint8_t* out,
                 std::size_t count) noexcept;
 

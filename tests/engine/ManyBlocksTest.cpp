@@ -85,30 +85,3 @@ TEST(ManyBlocks, EqualOneBlockAtATimeForEveryCountAndInPlace) {
         }
     }
 }
-
-TEST(ManyBlocks, TripleDesWithChecksumGivesTheBlocksAndTheChecksumOfTheFeed) {
-    const auto key = qvtest::PatternBytes(24, 12);
-    TripleDesSchedule schedule;
-    TripleDesSetKey(schedule, key.data(), true);
-    const Bytes other = qvtest::PatternBytes(100, 13);
-    // Feeds shorter than, equal to and longer than what one group takes (48 bytes).
-    for (const std::size_t fed : {0, 1, 31, 47, 48, 49, 100}) {
-        for (const std::size_t count : {std::size_t{1}, std::size_t{4}, TripleDesGroupSize}) {
-            SCOPED_TRACE(std::to_string(fed) + " bytes fed, " + std::to_string(count) + " blocks");
-            const Bytes input = qvtest::PatternBytes(8 * count, 14);
-            Bytes expected(8 * count);
-            TripleDesBlocks(schedule, input.data(), expected.data(), count);
-
-            Bytes out(8 * count + 8, 0xEE); // one block more, which must stay untouched
-            ChecksumFeed feed{0x12345678, other.data(), fed};
-            TripleDesBlocksWithChecksum(schedule, input.data(), out.data(), count, feed);
-            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()));
-            EXPECT_EQ(Bytes(out.end() - 8, out.end()), Bytes(8, 0xEE));
-
-            const std::size_t taken = fed - feed.count;
-            EXPECT_EQ(taken, std::min<std::size_t>(fed, 48));
-            EXPECT_EQ(feed.bytes, other.data() + taken);
-            EXPECT_EQ(feed.crc, UpdateCrc(0x12345678, other.data(), taken));
-        }
-    }
-}
