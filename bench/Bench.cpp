@@ -1,11 +1,15 @@
 // quorvane-bench: whole-file EncryptFile and DecryptFile throughput of each method, next to
-// libgcrypt's CBC throughput for the same cipher on the same data in memory.
+// libgcrypt's CBC throughput for the same cipher on the same data in memory, and next to the
+// data checksum alone, which no file can be decrypted faster than on one processor (each byte's
+// step needs the step before).
 //
 // The engine's figures include everything a user waits for: reading the plain or crypted file,
 // the checksum, the cipher, writing the output and flushing it (file and folder) to stable
 // storage before it is moved into place. The files live on a memory file system for the
 // engine's own figure, and on the disk-backed temporary folder for the figure a user sees
 // there, where the flush waits for the disk.
+#include "CipherPaths.h"
+#include "Crc.h"
 #include "CryptFile.h"
 #include "Pwd.h"
 
@@ -133,10 +137,24 @@ double GcryptSeconds(const Method& m, std::vector<std::uint8_t>& data, bool decr
 }
 
 void Usage() {
-    std::puts("usage: quorvane-bench [--size MIB] [--repeats N] [FOLDER...]\n"
+    std::puts("usage: quorvane-bench [--size MIB] [--repeats N] [--path NAME]... [--all-paths]\n"
+              "                      [FOLDER...]\n"
               "Measures whole-file encryption and decryption per method on a file of MIB\n"
               "mebibytes (64) in each FOLDER (default: /dev/shm and /var/tmp), best of N runs\n"
-              "(5), next to libgcrypt's CBC on the same data in memory.");
+              "(5), next to libgcrypt's CBC on the same data in memory and to the data checksum\n"
+              "alone. The ciphers run on the processor's widest vector path, or on each NAME\n"
+              "(portable, sse2, avx2, avx512), or on every path the processor supports.");
+}
+
+// The checksum alone over the data in memory: the limit of one file's decryption.
+double ChecksumSeconds(const std::vector<std::uint8_t>& data, int repeats, std::uint32_t& crc) {
+    bool ok = true;
+    return Seconds(
+        [&] {
+            crc = qv::UpdateCrc(0, data.data(), data.size());
+            return true;
+        },
+        repeats, ok);
 }
 
 } // namespace
@@ -145,9 +163,22 @@ int main(int argc, char** argv) {
     std::size_t mebibytes = 64;
     int repeats = 5;
     std::vector<std::string> folders;
+    std::vector<qv::CipherPath> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--size" && i + 1 < argc) {
+        if (arg == "--path" && i + 1 < argc) {
+            const auto path = qv::CipherPathNamed(argv[++i]);
+            if (!path || !qv::CipherPathSupported(*path)) {
+                std::fprintf(stderr, "quorvane-bench: %s is not a path this processor runs\n",
+                             argv[i]);
+                return 2;
+            }
+            paths.push_back(*path);
+        } else if (arg == "--all-paths") {
+            for (const qv::CipherPath path : qv::AllCipherPaths)
+                if (qv::CipherPathSupported(path))
+                    paths.push_back(path);
+        } else if (arg == "--size" && i + 1 < argc) {
             mebibytes = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--repeats" && i + 1 < argc) {
             repeats = std::max(1, std::atoi(argv[++i]));
@@ -160,6 +191,8 @@ int main(int argc, char** argv) {
     }
     if (folders.empty())
         folders = {"/dev/shm", "/var/tmp"};
+    if (paths.empty())
+        paths = {qv::ActiveCipherPath()};
     if (mebibytes == 0 || mebibytes > 2000) {
         std::fprintf(stderr, "quorvane-bench: the size must be 1 to 2000 MiB\n");
         return 2;
@@ -177,64 +210,77 @@ int main(int argc, char** argv) {
     std::printf("Whole-file throughput of the engine on a %zu MiB file, best of %d runs "
                 "taken in turn with the reference;\n"
                 "reference: libgcrypt %s, CBC from an all-zero value on the same data in "
-                "memory\n(MB = 10^6 bytes of plain data per second; ratio = engine / "
-                "libgcrypt)\n",
+                "memory\n(MB = 10^6 bytes of plain data per second; x libgcrypt = engine / "
+                "libgcrypt;\nx checksum = engine / the data checksum alone over the same bytes "
+                "in memory)\n",
                 mebibytes, repeats, gcry_check_version(nullptr));
+    std::uint32_t crc = 0;
+    const double checksumRate = megabytes / ChecksumSeconds(plain, repeats, crc);
+    std::printf("\nChecksum alone (UpdateCrc, in memory): %.1f MB/s, the limit of one file's "
+                "decryption\n",
+                checksumRate);
 
-    for (const std::string& folder : folders) {
-        char pattern[4096];
-        std::snprintf(pattern, sizeof pattern, "%s/quorvane-bench-XXXXXX", folder.c_str());
-        if (!mkdtemp(pattern)) {
-            std::fprintf(stderr, "quorvane-bench: cannot create a folder in %s\n", folder.c_str());
-            allOk = false;
-            continue;
-        }
-        const std::string work = pattern;
-        const std::string path = work + "/plain.bin";
-        std::printf("\nFolder %s (%s)\n", folder.c_str(), FileSystemName(folder).c_str());
-        std::printf("%-6s %-8s %12s %15s %7s\n", "method", "", "engine MB/s", "libgcrypt MB/s",
-                    "ratio");
-        if (!WriteFile(path, plain)) {
-            std::fprintf(stderr, "quorvane-bench: cannot write %s\n", path.c_str());
-            allOk = false;
-        }
-
-        qv::TQV_Pwd pwd;
-        const char password[] = "benchmark";
-        pwd.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password), sizeof password - 1);
-        for (const Method& m : Methods) {
-            // Engine and reference take turns, so that a change in the machine's load between
-            // them does not tilt the ratio; the best of each is kept.
-            bool ok = true;
-            double enc = 1e30, dec = 1e30, refEnc = 1e30, refDec = 1e30;
-            auto data = plain;
-            std::string stored;
-            // As a user runs them: no crypted file of the name exists when a file is
-            // encrypted (the plain file is wiped when one is decrypted), and no plain file
-            // when one is decrypted. Removing the old output, which frees its pages, is not
-            // timed; the engine never has to do it then.
-            for (int r = 0; r < repeats; ++r) {
-                refEnc = std::min(refEnc, GcryptSeconds(m, data, false, 1, ok));
-                std::remove((path + ".cry").c_str());
-                enc = std::min(enc,
-                               Seconds([&] { return pwd.EncryptFile(path, m.code) == 0; }, 1, ok));
-                refDec = std::min(refDec, GcryptSeconds(m, data, true, 1, ok));
-                std::remove(path.c_str());
-                dec = std::min(
-                    dec,
-                    Seconds([&] { return pwd.DecryptFile(path + ".cry", stored) == 0; }, 1, ok));
-                ok = ok && SameAsFile(path, plain);
+    for (const qv::CipherPath cipherPath : paths)
+        for (const std::string& folder : folders) {
+            setenv("QUORVANE_CIPHER_PATH", qv::CipherPathName(cipherPath), 1);
+            char pattern[4096];
+            std::snprintf(pattern, sizeof pattern, "%s/quorvane-bench-XXXXXX", folder.c_str());
+            if (!mkdtemp(pattern)) {
+                std::fprintf(stderr, "quorvane-bench: cannot create a folder in %s\n",
+                             folder.c_str());
+                allOk = false;
+                continue;
             }
-            allOk = allOk && ok;
-            const char* mark = ok ? "" : "  FAILED";
-            std::printf("%-6s %-8s %12.1f %15.1f %7.2f%s\n", m.name, "encrypt", megabytes / enc,
-                        megabytes / refEnc, refEnc / enc, mark);
-            std::printf("%-6s %-8s %12.1f %15.1f %7.2f%s\n", m.name, "decrypt", megabytes / dec,
-                        megabytes / refDec, refDec / dec, mark);
-            std::remove((path + ".cry").c_str());
+            const std::string work = pattern;
+            const std::string path = work + "/plain.bin";
+            std::printf("\nFolder %s (%s), cipher path %s\n", folder.c_str(),
+                        FileSystemName(folder).c_str(), qv::CipherPathName(cipherPath));
+            std::printf("%-6s %-8s %12s %15s %12s %11s\n", "method", "", "engine MB/s",
+                        "libgcrypt MB/s", "x libgcrypt", "x checksum");
+            if (!WriteFile(path, plain)) {
+                std::fprintf(stderr, "quorvane-bench: cannot write %s\n", path.c_str());
+                allOk = false;
+            }
+
+            qv::TQV_Pwd pwd;
+            const char password[] = "benchmark";
+            pwd.SetTypedPassword(reinterpret_cast<const std::uint8_t*>(password),
+                                 sizeof password - 1);
+            for (const Method& m : Methods) {
+                // Engine and reference take turns, so that a change in the machine's load between
+                // them does not tilt the ratio; the best of each is kept.
+                bool ok = true;
+                double enc = 1e30, dec = 1e30, refEnc = 1e30, refDec = 1e30;
+                auto data = plain;
+                std::string stored;
+                // As a user runs them: no crypted file of the name exists when a file is
+                // encrypted (the plain file is wiped when one is decrypted), and no plain file
+                // when one is decrypted. Removing the old output, which frees its pages, is not
+                // timed; the engine never has to do it then.
+                for (int r = 0; r < repeats; ++r) {
+                    refEnc = std::min(refEnc, GcryptSeconds(m, data, false, 1, ok));
+                    std::remove((path + ".cry").c_str());
+                    enc = std::min(
+                        enc, Seconds([&] { return pwd.EncryptFile(path, m.code) == 0; }, 1, ok));
+                    refDec = std::min(refDec, GcryptSeconds(m, data, true, 1, ok));
+                    std::remove(path.c_str());
+                    dec = std::min(
+                        dec, Seconds([&] { return pwd.DecryptFile(path + ".cry", stored) == 0; }, 1,
+                                     ok));
+                    ok = ok && SameAsFile(path, plain);
+                }
+                allOk = allOk && ok;
+                const char* mark = ok ? "" : "  FAILED";
+                std::printf("%-6s %-8s %12.1f %15.1f %12.2f %11.2f%s\n", m.name, "encrypt",
+                            megabytes / enc, megabytes / refEnc, refEnc / enc,
+                            megabytes / enc / checksumRate, mark);
+                std::printf("%-6s %-8s %12.1f %15.1f %12.2f %11.2f%s\n", m.name, "decrypt",
+                            megabytes / dec, megabytes / refDec, refDec / dec,
+                            megabytes / dec / checksumRate, mark);
+                std::remove((path + ".cry").c_str());
+            }
+            std::remove(path.c_str());
+            rmdir(work.c_str());
         }
-        std::remove(path.c_str());
-        rmdir(work.c_str());
-    }
     return allOk ? 0 : 1;
 }
