@@ -416,11 +416,13 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     }
     const std::uint32_t checksum = reader.Finish();
 
-    // A file that grew while it was read would lose its new bytes when the caller wipes it.
+    // A file that grew while it was read would lose its new bytes when the caller wipes it; one
+    // that shrank after its end was read ahead would lose the bytes it kept.
     std::uint8_t more = 0;
     const long extra = ReadFull(input.Get(), &more, 1);
     SecureZero(&more, 1);
-    if (extra != 0)
+    struct stat after {};
+    if (extra != 0 || fstat(input.Get(), &after) != 0 || after.st_size != plainSize)
         return CryptReadFailed;
 
     std::uint8_t checksumBytes[4];

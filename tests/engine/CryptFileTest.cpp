@@ -1,6 +1,7 @@
 // Encrypting and decrypting whole files: the format byte for byte, every result code with what
 // it leaves behind, and the protection of the user's other files.
 #include "CryptFile.h"
+#include "CipherPaths.h"
 #include "FileSizeLimit.h"
 #include "FileSystem.h"
 #include "HexUtil.h"
@@ -17,8 +18,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <iostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace qv;
@@ -122,20 +125,52 @@ protected:
 
 } // namespace
 
-class CryptFileRoundTrip : public CryptFileTest,
-                           public ::testing::WithParamInterface<std::int32_t> {};
+// Runs the engine on one cipher path while it lives.
+class ScopedCipherPath {
+public:
+    explicit ScopedCipherPath(CipherPath path) {
+        setenv("QUORVANE_CIPHER_PATH", CipherPathName(path), 1);
+    }
+    ~ScopedCipherPath() { unsetenv("QUORVANE_CIPHER_PATH"); }
+    ScopedCipherPath(const ScopedCipherPath&) = delete;
+    ScopedCipherPath& operator=(const ScopedCipherPath&) = delete;
+};
 
-TEST_P(CryptFileRoundTrip, EverySizeMatchesTheReferenceWriterAndDecryptsBack) {
-    const std::int32_t method = GetParam();
-    std::vector<std::size_t> sizes = {0, 7, 8};
-    for (std::size_t size = 10232; size <= 10240; ++size)
+class CryptFileRoundTrip
+    : public CryptFileTest,
+      public ::testing::WithParamInterface<std::tuple<std::int32_t, CipherPath>> {};
+
+// Plain sizes around every boundary of the engine: the first blocks one by one, whole groups of
+// the vector paths (8 to 512 blocks) one block short, exact and one block over, the chunk and
+// two chunks, a last chunk of a single block, and files large enough for the helper thread, one
+// of them ending in a single block.
+std::vector<std::size_t> BoundarySizes() {
+    std::vector<std::size_t> sizes;
+    for (std::size_t size = 0; size <= 17; ++size)
+        sizes.push_back(size);
+    for (const std::size_t group : {8, 16, 32, 64, 128, 256, 512, 768})
+        for (const std::size_t blocks : {group - 1, group, group + 1})
+            sizes.push_back(8 * blocks - 1); // padded to exactly that many blocks
+    for (std::size_t size = 10232; size <= 10241; ++size)
         sizes.push_back(size);
     for (std::size_t size = 20472; size <= 20480; ++size)
         sizes.push_back(size);
+    sizes.push_back(2 * CryptChunkSize + 7); // the last chunk holds one block
     sizes.push_back(3 * 1024 * 1024 + 5);
+    sizes.push_back(320 * CryptChunkSize + 7);
+    return sizes;
+}
+
+TEST_P(CryptFileRoundTrip, EverySizeMatchesTheReferenceWriterAndDecryptsBack) {
+    const auto [method, cipherPath] = GetParam();
+    if (!CipherPathSupported(cipherPath))
+        GTEST_SKIP() << "this processor has no " << CipherPathName(cipherPath) << " path";
+    const ScopedCipherPath forced(cipherPath);
+    ASSERT_EQ(ActiveCipherPath(), cipherPath);
+    std::cout << "[ path     ] " << CipherPathName(cipherPath) << "\n";
 
     const std::string path = dir / "plain.bin";
-    for (const std::size_t size : sizes) {
+    for (const std::size_t size : BoundarySizes()) {
         SCOPED_TRACE("plain size " + std::to_string(size));
         const auto plain = PatternBytes(size, static_cast<std::uint32_t>(size));
         WriteBytes(path, plain);
@@ -167,11 +202,15 @@ TEST_P(CryptFileRoundTrip, EverySizeMatchesTheReferenceWriterAndDecryptsBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CryptFile, CryptFileRoundTrip,
-                         ::testing::Values(MethodIdea, MethodDes, MethodTripleDes),
+                         ::testing::Combine(::testing::Values(MethodIdea, MethodDes,
+                                                              MethodTripleDes),
+                                            ::testing::ValuesIn(AllCipherPaths)),
                          [](const auto& info) {
-                             return std::string(info.param == MethodIdea  ? "Idea"
-                                                : info.param == MethodDes ? "Des"
-                                                                          : "TripleDes");
+                             const std::int32_t method = std::get<0>(info.param);
+                             return std::string(method == MethodIdea  ? "Idea"
+                                                : method == MethodDes ? "Des"
+                                                                      : "TripleDes") +
+                                    "_" + CipherPathName(std::get<1>(info.param));
                          });
 
 TEST_F(CryptFileTest, HeaderOfASmallFileByteByByteAndTheSameOutputTwice) {
@@ -460,6 +499,35 @@ TEST_F(CryptFileTest, StopRequestedDuringAChunkEndsWithinOneBlock) {
     EXPECT_EQ(progress.Done(), 1281);
 }
 
+TEST_F(CryptFileTest, StopRequestedInALargeFileEndsTheHelperAndLeavesNothingBehind) {
+    // Large enough for the read-ahead and the checksum on their own thread, which is then
+    // several chunks ahead of (or behind) the stop.
+    const std::string path = dir / "data";
+    const auto plain = PatternBytes(1024 * 1024 + 3, 8);
+    WriteBytes(path, plain);
+    pwd.ChunkDone = nullptr;
+    ASSERT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptOk);
+    const auto crypted = ReadBytes(path + ".cry");
+
+    int chunks = 0;
+    auto stopAfterThree = [&] {
+        if (++chunks == 3)
+            stop = true;
+    };
+    pwd.ChunkDone = stopAfterThree;
+    EXPECT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptStopped);
+    EXPECT_EQ(progress.Done(), 3 * 1280 + 1);
+    EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
+    EXPECT_TRUE(SameBytes(ReadBytes(path), plain));
+    EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
+
+    stop = false;
+    chunks = 0;
+    ExpectFailedDecryption(path, CryptStopped, stopAfterThree);
+    EXPECT_EQ(progress.Done(), 3 * 1280 + 1);
+    EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
+}
+
 TEST_F(CryptFileTest, AFailedWriteAsOnAFullDiskKeepsEveryFile) {
     const std::string path = dir / "data";
     const auto plain = PatternBytes(200000, 4);
@@ -482,12 +550,26 @@ TEST_F(CryptFileTest, AnInputThatChangesWhileItIsReadIsAReadFailure) {
     const std::string path = dir / "data";
     struct Case {
         const char* what;
+        std::size_t size;
+        int atChunk; // the callback after this chunk changes the file
         off_t newSize;
     };
-    for (const Case c : {Case{"plain file shrinks", 15000}, Case{"plain file grows", 40000}}) {
+    // A large file is read ahead on a helper thread, which may have read all of it before the
+    // change.
+    const Case cases[] = {{"plain file shrinks", 30000, 1, 15000},
+                          {"plain file grows", 30000, 1, 40000},
+                          {"large file shrinks while read ahead", 400000, 2, 100000},
+                          {"large file shrinks after its end was read ahead", 400000, 39, 100000},
+                          {"large file grows at its last chunk", 400000, 40, 500000}};
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteBytes(path, PatternBytes(30000, 5));
-        pwd.ChunkDone = [&] { ASSERT_EQ(truncate(path.c_str(), c.newSize), 0); };
+        WriteBytes(path, PatternBytes(c.size, 5));
+        int chunks = 0;
+        pwd.ChunkDone = [&] {
+            if (++chunks == c.atChunk) {
+                ASSERT_EQ(truncate(path.c_str(), c.newSize), 0);
+            }
+        };
         EXPECT_EQ(pwd.EncryptFile(path, MethodDes), CryptReadFailed);
         EXPECT_EQ(dir.Names(), Names{"data"});
     }
