@@ -3,6 +3,7 @@
 #include "Crc.h"
 #include "CryptFile.h"
 #include "FileSystem.h"
+#include "Pwd.h"
 
 #include <algorithm>
 #include <csignal>
@@ -169,75 +170,147 @@ void ChecksumBehind::Run() {
     checksum_ = checksum; // read by the caller after the join
 }
 
-ReadAhead::ReadAhead(int fd, std::int64_t plainSize, std::int64_t paddedSize)
-    : fd_(fd), plainSize_(plainSize), paddedSize_(paddedSize),
-      chunks_(static_cast<std::size_t>((paddedSize + std::int64_t(CryptChunkSize) - 1) /
-                                       std::int64_t(CryptChunkSize))),
-      threaded_(WorthAHelper(paddedSize)) {}
+EncryptAhead::EncryptAhead(int input, AtomicFile& output, std::int64_t plainSize,
+                           std::int64_t paddedSize)
+    : input_(input), output_(output), plainSize_(plainSize), paddedSize_(paddedSize),
+      chunks_(static_cast<std::size_t>((paddedSize + std::int64_t(ChunkBytes) - 1) /
+                                       std::int64_t(ChunkBytes))),
+      threaded_(WorthAHelper(paddedSize)) {
+    static_assert(ChunkBytes == CryptChunkSize);
+}
 
-ReadAhead::~ReadAhead() {
+EncryptAhead::~EncryptAhead() {
     if (helper_.joinable()) {
-        ring_.Close();
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+            changed_.notify_all();
+        }
         helper_.join();
     }
 }
 
-bool ReadAhead::Allocate() {
-    if (threaded_) {
-        if (!ring_.Allocate(CryptChunkSize))
-            return false;
+bool EncryptAhead::Allocate() {
+    if (!AllocateBytes(buffers_, (threaded_ ? Slots : 1) * ChunkBytes))
+        return false;
+    if (threaded_)
         threaded_ = StartHelper(helper_, [this] { Run(); });
-    }
-    return threaded_ || AllocateBytes(single_, CryptChunkSize);
+    return true;
 }
 
-bool ReadAhead::ReadChunk(std::size_t chunk, std::uint8_t* data, std::size_t& length) {
-    const std::int64_t offset = static_cast<std::int64_t>(chunk * CryptChunkSize);
-    length = ClampedLength(paddedSize_ - offset, CryptChunkSize);
+bool EncryptAhead::ReadChunk(std::size_t chunk, std::uint8_t* data, std::size_t& length) {
+    const std::int64_t offset = static_cast<std::int64_t>(chunk * ChunkBytes);
+    length = ClampedLength(paddedSize_ - offset, ChunkBytes);
     const std::size_t plainBytes = ClampedLength(plainSize_ - offset, length);
     // A short read means the file shrank while it was read: its size in the header would be
     // wrong.
-    if (ReadFull(fd_, data, plainBytes) != static_cast<long>(plainBytes))
+    if (ReadFull(input_, data, plainBytes) != static_cast<long>(plainBytes))
         return false;
     std::memset(data + plainBytes, 0, length - plainBytes); // the pad bytes
     checksum_ = UpdateCrc(checksum_, data, plainBytes);
     return true;
 }
 
-bool ReadAhead::Next(std::size_t chunk, std::uint8_t*& data, std::size_t& length) {
+std::int32_t EncryptAhead::Next(std::size_t chunk, std::uint8_t*& data, std::size_t& length) {
     if (!threaded_) {
-        data = single_.data();
-        return ReadChunk(chunk, data, length);
+        data = buffers_.data();
+        const bool ok = ReadChunk(chunk, data, length);
+        lengths_[0] = length;
+        return ok ? CryptOk : CryptReadFailed;
     }
-    bool ok = false;
-    if (!ring_.WaitToDrain(chunk, length, ok))
-        return false;
-    data = ring_.Slot(chunk);
-    return ok;
+    std::unique_lock lock(mutex_);
+    while (chunk >= read_ && !readFailed_ && !writeFailed_) {
+        callerWaits_ = true;
+        changed_.wait(lock);
+    }
+    callerWaits_ = false;
+    if (writeFailed_)
+        return CryptWriteFailed;
+    if (chunk >= read_) {
+        // The file could not be read to its end. The chunks before are written first, so that a
+        // disk that filled up meanwhile is reported as it would be without the helper.
+        const std::int32_t code = WaitForWrites(lock);
+        return code != CryptOk ? code : CryptReadFailed;
+    }
+    data = Slot(chunk);
+    length = lengths_[chunk % Slots];
+    return CryptOk;
 }
 
-void ReadAhead::Release(std::size_t chunk) {
-    if (threaded_)
-        ring_.Drained(chunk);
+std::int32_t EncryptAhead::Enciphered(std::size_t chunk) {
+    if (!threaded_)
+        return output_.Write(buffers_.data(), lengths_[0]) ? CryptOk : CryptWriteFailed;
+    std::lock_guard lock(mutex_);
+    enciphered_ = chunk + 1;
+    if (helperWaits_ && (enciphered_ - written_ >= Slots / 2 || enciphered_ == chunks_))
+        changed_.notify_all();
+    return writeFailed_ ? CryptWriteFailed : CryptOk;
 }
 
-std::uint32_t ReadAhead::Finish() {
-    if (helper_.joinable())
+std::int32_t EncryptAhead::WaitForWrites(std::unique_lock<std::mutex>& lock) {
+    finishing_ = true;
+    changed_.notify_all();
+    while (written_ < enciphered_ && !writeFailed_) {
+        callerWaits_ = true;
+        changed_.wait(lock);
+    }
+    callerWaits_ = false;
+    return writeFailed_ ? CryptWriteFailed : CryptOk;
+}
+
+std::int32_t EncryptAhead::Finish(std::uint32_t& checksum) {
+    std::int32_t code = CryptOk;
+    if (threaded_) {
+        {
+            std::unique_lock lock(mutex_);
+            code = WaitForWrites(lock);
+            closed_ = true; // everything is read and written
+            changed_.notify_all();
+        }
         helper_.join();
-    return checksum_;
+    }
+    checksum = checksum_;
+    return code;
 }
 
-void ReadAhead::Run() {
-    for (std::size_t chunk = 0; chunk < chunks_; ++chunk) {
-        if (!ring_.WaitToFill(chunk))
-            return;
-        std::size_t length = 0;
-        const bool ok = ReadChunk(chunk, ring_.Slot(chunk), length);
-        ring_.Filled(chunk, length, ok);
-        if (!ok)
+void EncryptAhead::Run() {
+    std::unique_lock lock(mutex_);
+    while (!closed_ && !writeFailed_) {
+        if (written_ < enciphered_) {
+            // Writing first frees the buffers for reading.
+            const std::size_t chunk = written_;
+            lock.unlock();
+            const bool ok = output_.Write(Slot(chunk), lengths_[chunk % Slots]);
+            lock.lock();
+            if (!ok)
+                writeFailed_ = true;
+            else
+                written_ = chunk + 1;
+            if (callerWaits_ && (!ok || written_ == enciphered_))
+                changed_.notify_all();
+        } else if (!readFailed_ && read_ < chunks_ && read_ < written_ + Slots) {
+            const std::size_t chunk = read_;
+            lock.unlock();
+            std::size_t length = 0;
+            const bool ok = ReadChunk(chunk, Slot(chunk), length);
+            lock.lock();
+            lengths_[chunk % Slots] = length;
+            if (!ok)
+                readFailed_ = true;
+            else
+                read_ = chunk + 1;
+            if (callerWaits_)
+                changed_.notify_all();
+        } else if (finishing_ && written_ == enciphered_) {
             break;
+        } else {
+            helperWaits_ = true;
+            changed_.wait(lock);
+            helperWaits_ = false;
+        }
     }
-    ring_.EndFilling();
+    if (callerWaits_)
+        changed_.notify_all();
 }
 
 } // namespace qv

@@ -10,6 +10,7 @@
 // there.
 #pragma once
 
+#include "FileSystem.h"
 #include "SecureMemory.h"
 
 #include <condition_variable>
@@ -84,39 +85,56 @@ private:
     std::thread helper_;
 };
 
-// Encryption: the helper reads the plain file chunk by chunk, fills the pad bytes of the last
-// and takes the checksum; the caller enciphers each chunk in its buffer and writes it.
-class ReadAhead {
+// Encryption: the helper reads the plain file chunk by chunk, fills the pad bytes of the last and
+// takes the checksum; the caller enciphers each chunk in its buffer and hands it back; the
+// helper writes it to the output behind the caller.
+class EncryptAhead {
 public:
-    // fd: the plain file at offset 0, plainSize bytes long; paddedSize: plainSize rounded up to
-    // whole blocks, with 1 to 8 pad bytes.
-    ReadAhead(int fd, std::int64_t plainSize, std::int64_t paddedSize);
-    ~ReadAhead();
-    ReadAhead(const ReadAhead&) = delete;
-    ReadAhead& operator=(const ReadAhead&) = delete;
+    // input: the plain file at offset 0, plainSize bytes long; paddedSize: plainSize rounded up
+    // to whole blocks, with 1 to 8 pad bytes; output: where the enciphered chunks go. output
+    // must outlive this object.
+    EncryptAhead(int input, AtomicFile& output, std::int64_t plainSize, std::int64_t paddedSize);
+    ~EncryptAhead();
+    EncryptAhead(const EncryptAhead&) = delete;
+    EncryptAhead& operator=(const EncryptAhead&) = delete;
 
     // false when there is no memory for the buffers.
     bool Allocate();
-    // Chunk k, read (false when the file ended early or could not be read); length: its bytes
-    // with the pad.
-    bool Next(std::size_t chunk, std::uint8_t*& data, std::size_t& length);
-    // The caller is done with chunk k's buffer.
-    void Release(std::size_t chunk);
-    // After the last chunk: the checksum of the plain bytes, once the reading is over.
-    std::uint32_t Finish();
+    // Chunk k, read, with length its bytes with the pad: 0; CryptReadFailed when the file ended
+    // early or could not be read; CryptWriteFailed when an earlier chunk could not be written.
+    std::int32_t Next(std::size_t chunk, std::uint8_t*& data, std::size_t& length);
+    // The caller enciphered chunk k in its buffer: 0, or CryptWriteFailed as above.
+    std::int32_t Enciphered(std::size_t chunk);
+    // After the last chunk: once every chunk is written and the reading is over, 0 or
+    // CryptWriteFailed, and the checksum of the plain bytes.
+    std::int32_t Finish(std::uint32_t& checksum);
 
 private:
     void Run();
     // Reads chunk k into data: false on a short read or an error.
     bool ReadChunk(std::size_t chunk, std::uint8_t* data, std::size_t& length);
+    std::uint8_t* Slot(std::size_t chunk) { return buffers_.data() + chunk % Slots * ChunkBytes; }
+    // Waits, with the lock held, until every chunk handed back is written or a write failed.
+    std::int32_t WaitForWrites(std::unique_lock<std::mutex>& lock);
 
-    int fd_;
+    static constexpr std::size_t Slots = 16;
+    static constexpr std::size_t ChunkBytes = 10240;
+
+    int input_;
+    AtomicFile& output_;
     std::int64_t plainSize_, paddedSize_;
     std::size_t chunks_;
     bool threaded_;
-    ChunkRing ring_;
-    SecureBytes single_;
+    SecureBytes buffers_; // Slots chunks, or one without a helper
+    std::size_t lengths_[Slots] = {};
     std::uint32_t checksum_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t read_ = 0, enciphered_ = 0, written_ = 0;
+    bool readFailed_ = false, writeFailed_ = false;
+    bool finishing_ = false, closed_ = false;
+    bool callerWaits_ = false, helperWaits_ = false;
     std::thread helper_;
 };
 

@@ -373,10 +373,11 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     if (output.Open(st.st_mode & 0777) != 0)
         return CryptCannotCreateOutput;
 
-    // The plain file is read ahead, and its checksum taken, beside the cipher.
+    // The plain file is read ahead, its checksum taken and the enciphered chunks written behind
+    // the cipher, on a helper thread for a large file.
     const std::int64_t paddedSize = plainSize + 8 - plainSize % 8;
-    ReadAhead reader(input.Get(), plainSize, paddedSize);
-    if (!reader.Allocate())
+    EncryptAhead pipeline(input.Get(), output, plainSize, paddedSize);
+    if (!pipeline.Allocate())
         return CryptNoMemory;
 
     CipherKey key;
@@ -404,17 +405,18 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
         std::size_t length = 0;
         // A short read means the file shrank while it was read: its size in the header
         // would be wrong.
-        if (!reader.Next(k, data, length))
-            return CryptReadFailed;
+        if (const std::int32_t code = pipeline.Next(k, data, length); code != CryptOk)
+            return code;
         if (!cipher.Encipher(data, length / 8, counter))
             return CryptStopped;
-        if (!output.Write(data, length))
-            return CryptWriteFailed;
-        reader.Release(k);
+        if (const std::int32_t code = pipeline.Enciphered(k); code != CryptOk)
+            return code;
         if (ChunkDone)
             ChunkDone();
     }
-    const std::uint32_t checksum = reader.Finish();
+    std::uint32_t checksum = 0;
+    if (const std::int32_t code = pipeline.Finish(checksum); code != CryptOk)
+        return code;
 
     // A file that grew while it was read would lose its new bytes when the caller wipes it; one
     // that shrank after its end was read ahead would lose the bytes it kept.

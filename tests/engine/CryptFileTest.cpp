@@ -529,21 +529,28 @@ TEST_F(CryptFileTest, StopRequestedInALargeFileEndsTheHelperAndLeavesNothingBehi
 }
 
 TEST_F(CryptFileTest, AFailedWriteAsOnAFullDiskKeepsEveryFile) {
-    const std::string path = dir / "data";
-    const auto plain = PatternBytes(200000, 4);
-    WriteBytes(path, plain);
-    ASSERT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptOk);
-    const auto crypted = ReadBytes(path + ".cry");
-    {
-        FileSizeLimit limit(100000);
-        EXPECT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptWriteFailed);
-    }
-    EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
-    EXPECT_TRUE(SameBytes(ReadBytes(path), plain));
-    EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
+    // The large file is written behind the cipher by the helper thread.
+    for (const std::size_t size : {200000, 1500000}) {
+        SCOPED_TRACE("plain size " + std::to_string(size));
+        pwd.ChunkDone = nullptr;
+        const std::string path = dir / "data";
+        const auto plain = PatternBytes(size, 4);
+        WriteBytes(path, plain);
+        ASSERT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptOk);
+        const auto crypted = ReadBytes(path + ".cry");
+        {
+            FileSizeLimit limit(size / 2);
+            EXPECT_EQ(pwd.EncryptFile(path, MethodTripleDes), CryptWriteFailed);
+        }
+        EXPECT_TRUE(SameBytes(ReadBytes(path + ".cry"), crypted));
+        EXPECT_TRUE(SameBytes(ReadBytes(path), plain));
+        EXPECT_EQ(dir.Names(), (Names{"data", "data.cry"}));
 
-    FileSizeLimit limit(100000);
-    ExpectFailedDecryption(path, CryptWriteFailed);
+        FileSizeLimit limit(size / 2);
+        ExpectFailedDecryption(path, CryptWriteFailed);
+        std::remove(path.c_str());
+        std::remove((path + ".cry").c_str());
+    }
 }
 
 TEST_F(CryptFileTest, AnInputThatChangesWhileItIsReadIsAReadFailure) {
