@@ -77,16 +77,15 @@ bool ChunkRing::WaitToFill(std::size_t chunk) {
     return !closed_;
 }
 
-void ChunkRing::Filled(std::size_t chunk, std::size_t length, bool ok) {
+void ChunkRing::Filled(std::size_t chunk, std::size_t length) {
     std::lock_guard lock(mutex_);
     lengths_[chunk % Slots] = length;
-    ok_[chunk % Slots] = ok;
     filled_ = chunk + 1;
-    if (drainerWaits_ && (filled_ - drained_ >= Slots / 2 || !ok))
+    if (drainerWaits_ && filled_ - drained_ >= Slots / 2)
         changed_.notify_all();
 }
 
-bool ChunkRing::WaitToDrain(std::size_t chunk, std::size_t& length, bool& ok) {
+bool ChunkRing::WaitToDrain(std::size_t chunk, std::size_t& length) {
     std::unique_lock lock(mutex_);
     while (!closed_ && !ended_ && chunk >= filled_) {
         drainerWaits_ = true;
@@ -96,7 +95,6 @@ bool ChunkRing::WaitToDrain(std::size_t chunk, std::size_t& length, bool& ok) {
     if (closed_ || chunk >= filled_)
         return false;
     length = lengths_[chunk % Slots];
-    ok = ok_[chunk % Slots];
     return true;
 }
 
@@ -146,7 +144,7 @@ std::uint8_t* ChecksumBehind::Buffer(std::size_t chunk) {
 
 void ChecksumBehind::Hand(std::size_t chunk, std::size_t plainBytes) {
     if (threaded_)
-        ring_.Filled(chunk, plainBytes, true);
+        ring_.Filled(chunk, plainBytes);
     else
         checksum_ = UpdateCrc(checksum_, single_.data(), plainBytes);
 }
@@ -162,8 +160,7 @@ std::uint32_t ChecksumBehind::Finish() {
 void ChecksumBehind::Run() {
     std::uint32_t checksum = 0;
     std::size_t length = 0;
-    bool ok = false;
-    for (std::size_t chunk = 0; ring_.WaitToDrain(chunk, length, ok); ++chunk) {
+    for (std::size_t chunk = 0; ring_.WaitToDrain(chunk, length); ++chunk) {
         checksum = UpdateCrc(checksum, ring_.Slot(chunk), length);
         ring_.Drained(chunk);
     }

@@ -1,7 +1,8 @@
 // A second thread beside the cipher: while the calling thread enciphers or deciphers one chunk,
-// the helper takes the data checksum of others (and, when a file is encrypted, reads them
-// ahead). The checksum is the one step of a file that cannot be split (every byte's step needs
-// the step before), so on its own thread it no longer adds its time to the cipher's.
+// the helper takes the data checksum of others (and, when a file is encrypted, reads them ahead
+// and writes them behind). The checksum is the one step of a file that cannot be split (every
+// byte's step needs the step before), so on its own thread it no longer adds its time to the
+// cipher's.
 //
 // Chunks go through a ring of buffers in order. Everything the caller sees stays on its own
 // thread and in its order: it gets chunk k after chunk k-1, runs its callback after each, and a
@@ -34,10 +35,10 @@ public:
 
     // Filler: waits until chunk's slot has been drained; false once Close was called.
     bool WaitToFill(std::size_t chunk);
-    void Filled(std::size_t chunk, std::size_t length, bool ok);
+    void Filled(std::size_t chunk, std::size_t length);
     // Drainer: waits until chunk has been filled; false once Close was called or the filler
-    // ended before it. length and ok are what the filler gave.
-    bool WaitToDrain(std::size_t chunk, std::size_t& length, bool& ok);
+    // ended before it. length is what the filler gave.
+    bool WaitToDrain(std::size_t chunk, std::size_t& length);
     void Drained(std::size_t chunk);
     // No more chunks from the filler.
     void EndFilling();
@@ -50,7 +51,6 @@ private:
     SecureBytes buffers_;
     std::size_t chunkSize_ = 0;
     std::size_t lengths_[Slots] = {};
-    bool ok_[Slots] = {};
     std::size_t filled_ = 0, drained_ = 0;
     bool fillerWaits_ = false, drainerWaits_ = false;
     bool ended_ = false, closed_ = false;
