@@ -47,6 +47,8 @@ bool StartHelper(std::thread& helper, Run run) {
     return started;
 }
 
+} // namespace
+
 bool AllocateBytes(SecureBytes& bytes, std::size_t size) {
     try {
         bytes.resize(size);
@@ -59,8 +61,6 @@ bool AllocateBytes(SecureBytes& bytes, std::size_t size) {
 std::size_t ClampedLength(std::int64_t bytes, std::size_t length) {
     return static_cast<std::size_t>(std::clamp<std::int64_t>(bytes, 0, std::int64_t(length)));
 }
-
-} // namespace
 
 bool ChunkRing::Allocate(std::size_t chunkSize) {
     chunkSize_ = chunkSize;

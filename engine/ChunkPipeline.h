@@ -22,6 +22,11 @@
 
 namespace qv {
 
+// Sizes the buffer; false when there is no memory for it.
+bool AllocateBytes(SecureBytes& bytes, std::size_t size);
+// bytes, kept between 0 and length: how much of a chunk of length bytes a file still fills.
+std::size_t ClampedLength(std::int64_t bytes, std::size_t length);
+
 // The buffers and their two counters: chunks filled by one side, chunks drained by the other.
 // Each side waits only when it has run into the other, and is woken only once the other has
 // gone half the ring ahead, so that the threads meet a few times per ring, not per chunk.

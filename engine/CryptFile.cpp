@@ -180,20 +180,6 @@ private:
     std::uint64_t chain_ = 0; // all zero at the start of every file
 };
 
-// A chunk buffer, or false when there is no memory for it.
-bool AllocateChunk(SecureBytes& chunk) {
-    try {
-        chunk.resize(CryptChunkSize);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
-std::size_t ClampToChunk(std::int64_t bytes, std::size_t length) {
-    return static_cast<std::size_t>(std::clamp<std::int64_t>(bytes, 0, std::int64_t(length)));
-}
-
 // Wipes a plain output that must not stay behind; when the wipe cannot run (its temporary
 // names are taken, for example), the file is at least removed.
 void WipeOrRemove(const std::string& path) {
@@ -471,7 +457,7 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     const std::int64_t dataSize = st.st_size - static_cast<std::int64_t>(header.HeaderBytes);
     SecureBytes enciphered;
     ChecksumBehind behind(dataSize);
-    if (!AllocateChunk(enciphered) || !behind.Allocate())
+    if (!AllocateBytes(enciphered, CryptChunkSize) || !behind.Allocate())
         return CryptNoMemory;
 
     FileCipher cipher(header.Method, key.bytes.data(), true);
@@ -488,12 +474,12 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     std::size_t k = 0;
     for (std::int64_t offset = 0; offset < dataSize;
          offset += static_cast<std::int64_t>(CryptChunkSize), ++k) {
-        const std::size_t length = ClampToChunk(dataSize - offset, CryptChunkSize);
+        const std::size_t length = ClampedLength(dataSize - offset, CryptChunkSize);
         if (ReadFull(input.Get(), enciphered.data(), length) != static_cast<long>(length))
             return fail(CryptReadFailed);
         // A trailing part-block of a damaged file is not deciphered; the size check above
         // keeps it out of the plain bytes.
-        const std::size_t plainBytes = ClampToChunk(header.PlainSize - offset, length);
+        const std::size_t plainBytes = ClampedLength(header.PlainSize - offset, length);
         std::uint8_t* plain = behind.Buffer(k);
         if (!cipher.Decipher(enciphered.data(), plain, length / 8, counter))
             return fail(CryptStopped);

@@ -46,7 +46,6 @@ struct CryptProgress {
         BlocksDone.store(0, std::memory_order_relaxed);
         BlocksTotal.store(total, std::memory_order_relaxed);
     }
-    void Add(std::int32_t blocks) { BlocksDone.fetch_add(blocks, std::memory_order_relaxed); }
     std::int32_t Done() const { return BlocksDone.load(std::memory_order_relaxed); }
     std::int32_t Total() const { return BlocksTotal.load(std::memory_order_relaxed); }
 };
