@@ -16,7 +16,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
