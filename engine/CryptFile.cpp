@@ -349,8 +349,8 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     if (plainSize > MaxPlainSize)
         return CryptTooLarge;
 
-    // The new crypted file grows under a temporary name and replaces a file of its name only
-    // once it is complete; on every failure the AtomicFile removes what was written.
+    // The new crypted file grows unnamed and replaces a file of its name only once it is
+    // complete; on every failure the AtomicFile gives up what was written.
     const std::string target = path + CryptExtension;
     if (IsDirectory(target))
         return CryptCannotCreateOutput;
@@ -431,11 +431,13 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     if (!input.Valid() || fstat(input.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return CryptCannotOpenInput;
 
-    // The plain file grows under a temporary name next to the crypted file and takes the
-    // output's name only on success, so a failure never harms a file of that name.
+    // The plain file grows unnamed next to the crypted file and takes the output's name only
+    // on success, so a failure never harms a file of that name. The output's name is the crypted
+    // file's own without ".cry": whatever bytes the folder allowed there (a line break, a
+    // backslash) it allows here too, so every file that was encrypted can be decrypted.
     const std::string outputPath = DerivedPlainPath(path);
     const std::string outputName = FileNamePart(outputPath);
-    if (!IsPlainFileName(outputName) || IsDirectory(outputPath))
+    if (outputName.empty() || outputName == "." || outputName == ".." || IsDirectory(outputPath))
         return CryptCannotCreateOutput;
     AtomicFile output(outputPath);
     if (output.Open(st.st_mode & 0777) != 0)
@@ -463,10 +465,12 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     key.bytes.clear();
     BlockCounter counter(AbortRequested, Progress, dataSize / 8);
 
-    // From here on plain bytes may be on disk: every failure wipes the temporary file.
+    // From here on plain bytes may be on disk: every failure overwrites what was written before
+    // the file is given up.
     auto fail = [&output](std::int32_t code) {
-        output.Close();
-        WipeOrRemove(output.TempPath());
+        if (!OverwriteContent(output.Fd()) && !output.TempPath().empty())
+            WipeOrRemove(output.TempPath());
+        output.Discard();
         return code;
     };
 

@@ -40,7 +40,23 @@ bool OverwriteOnce(int fd, const std::uint8_t* block, std::size_t size, WipeObse
     return fdatasync(fd) == 0 || errno == EINVAL;
 }
 
+// One block of the pseudo-random generator's bytes, the pattern every overwrite repeats.
+void FillWipeBlock(SecureArray<std::uint8_t, WipeBlockSize>& block) {
+    for (std::size_t i = 0; i < WipeBlockSize; ++i)
+        block[i] = static_cast<std::uint8_t>(RandomBelow(256));
+}
+
 } // namespace
+
+bool OverwriteContent(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    SecureArray<std::uint8_t, WipeBlockSize> block;
+    FillWipeBlock(block);
+    return OverwriteOnce(fd, block.data(), static_cast<std::size_t>(st.st_size), nullptr) &&
+           ftruncate(fd, 0) == 0;
+}
 
 int WipeFile(const std::string& path, WipeObserver* observer) {
     // Only a regular file is wiped. Through a symbolic link the overwrite would destroy the
@@ -73,8 +89,7 @@ int WipeFile(const std::string& path, WipeObserver* observer) {
         observer->Renamed(secondName);
 
     SecureArray<std::uint8_t, WipeBlockSize> block;
-    for (std::size_t i = 0; i < WipeBlockSize; ++i)
-        block[i] = static_cast<std::uint8_t>(RandomBelow(256));
+    FillWipeBlock(block);
 
     const int fd = open(secondName.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)

@@ -30,4 +30,10 @@ inline constexpr std::size_t WipeBlockSize = 1024;
 // been renamed, so it stays where its owner will look for it.
 [[nodiscard]] int WipeFile(const std::string& path, WipeObserver* observer = nullptr);
 
+// Overwrites the whole content of the file open at fd (for reading and writing) once with a
+// block from the pseudo-random generator, flushes that to disk and truncates the file to length
+// 0. For a file that has no name to wipe by, such as a partial output that is given up. True
+// when every step succeeded.
+[[nodiscard]] bool OverwriteContent(int fd);
+
 } // namespace qv

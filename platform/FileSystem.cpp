@@ -2,10 +2,14 @@
 
 #include "Paths.h"
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -152,6 +156,40 @@ void UniqueFd::Reset(int fd) {
     fd_ = fd;
 }
 
+namespace {
+
+// The name of a temporary file beside target: hidden, marked as the target's own while that
+// fits the folder's name length, always free of the target's characters otherwise.
+std::string TemporaryNameBeside(const std::string& target) {
+    static constexpr char Letters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[6] = {};
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        static std::atomic<unsigned> counter{0};
+        const unsigned mixed = static_cast<unsigned>(getpid()) * 2654435761u + counter++;
+        std::memcpy(random, &mixed, sizeof mixed);
+    }
+    std::string suffix = ".";
+    for (const unsigned char r : random)
+        suffix += Letters[r % (sizeof Letters - 1)];
+    const std::string name = FileNamePart(target);
+    const std::string hidden =
+        name.size() + 1 + suffix.size() <= NAME_MAX ? "." + name + suffix : ".quorvane" + suffix;
+    return JoinPath(DirectoryPart(target), hidden);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::string dir = DirectoryPart(path);
+    return dir.empty() ? std::string(".") : dir;
+}
+
+// The errors with which a kernel or a file system says that it has no unnamed files.
+bool RefusesUnnamedFiles(int err) {
+    return err == EOPNOTSUPP || err == EISDIR || err == EINVAL || err == ENOSYS;
+}
+
+} // namespace
+
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
 AtomicFile::~AtomicFile() {
@@ -161,16 +199,35 @@ AtomicFile::~AtomicFile() {
 int AtomicFile::Open(unsigned mode) {
     Discard();
     committed_ = false;
-    released_ = false;
-    const std::string pattern =
-        JoinPath(DirectoryPart(target_), "." + FileNamePart(target_) + ".XXXXXX");
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0)
+    if (FileNamePart(target_).size() > NAME_MAX)
+        return ENAMETOOLONG;
+    const auto bits = static_cast<mode_t>(mode & 07777);
+
+    fd_ = open(FolderOf(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, bits & 0700);
+    if (fd_ < 0 && !RefusesUnnamedFiles(errno))
         return errno;
-    tempPath_ = name.data();
-    if (fchmod(fd_, static_cast<mode_t>(mode & 07777)) != 0) {
+    if (fd_ >= 0) {
+        // The link at commit goes through /proc; without it the file could never get a name.
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+        if (access(self, F_OK) == 0) {
+            unnamed_ = true;
+        } else {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+        std::string temp = TemporaryNameBeside(target_);
+        fd_ = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd_ >= 0)
+            tempPath_ = std::move(temp);
+        else if (errno != EEXIST)
+            return errno;
+    }
+    if (fd_ < 0)
+        return EEXIST;
+    if (fchmod(fd_, bits) != 0) {
         const int err = errno;
         Discard();
         return err;
@@ -182,19 +239,42 @@ bool AtomicFile::Write(const void* data, std::size_t count) {
     return fd_ >= 0 && WriteAll(fd_, data, count);
 }
 
+int AtomicFile::LinkAs(const std::string& path) const {
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+    return linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+int AtomicFile::LinkUnderTemporaryName(std::string& path) const {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = TemporaryNameBeside(target_);
+        const int err = LinkAs(path);
+        if (err != EEXIST)
+            return err;
+    }
+    return EEXIST;
+}
+
 int AtomicFile::Commit(bool replace) {
     if (fd_ < 0)
         return EBADF;
-    if (fsync(fd_) != 0) {
-        const int err = errno;
-        return err;
-    }
-    if (close(fd_) != 0) {
-        fd_ = -1;
+    if (fsync(fd_) != 0)
         return errno;
-    }
-    fd_ = -1;
-    if (replace) {
+    if (unnamed_) {
+        int err = LinkAs(target_);
+        if (err == EEXIST && replace) {
+            // No link replaces a name: the complete file takes a name of its own for a moment
+            // and is moved over the target from there.
+            std::string temp;
+            err = LinkUnderTemporaryName(temp);
+            if (err == 0 && rename(temp.c_str(), target_.c_str()) != 0) {
+                err = errno;
+                unlink(temp.c_str());
+            }
+        }
+        if (err != 0)
+            return err;
+    } else if (replace) {
         if (rename(tempPath_.c_str(), target_.c_str()) != 0)
             return errno;
     } else if (const int err = RenameNoReplace(tempPath_, target_); err != 0) {
@@ -202,26 +282,22 @@ int AtomicFile::Commit(bool replace) {
     }
     committed_ = true;
     tempPath_.clear();
+    // The data are on disk already: a failure to close could not lose them any more.
+    close(fd_);
+    fd_ = -1;
     if (!SyncDirectoryOf(target_))
         return errno ? errno : EIO;
     return 0;
-}
-
-void AtomicFile::Close() {
-    if (fd_ >= 0)
-        close(fd_);
-    fd_ = -1;
-    released_ = true;
 }
 
 void AtomicFile::Discard() {
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
-    if (!committed_ && !released_ && !tempPath_.empty())
+    if (!committed_ && !tempPath_.empty())
         unlink(tempPath_.c_str());
     tempPath_.clear();
-    released_ = false;
+    unnamed_ = false;
 }
 
 } // namespace qv

@@ -65,44 +65,54 @@ private:
     int fd_ = -1;
 };
 
-// A file written under a temporary name in the folder of its target and moved into place only
-// when it is complete and on disk, so a failure never leaves a half file in place of a good one.
+// A new file that takes its target's name only when it is complete and on disk, so a failure
+// never leaves a half file in place of a good one, and a process that dies while writing leaves
+// nothing behind. It is created as an unnamed file (O_TMPFILE) in the target's folder and
+// linked to the target's name on commit. Where the file system refuses unnamed files it grows
+// under a hidden temporary name in that folder instead, which a crash can leave behind.
 class AtomicFile {
 public:
     explicit AtomicFile(std::string target);
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
-    ~AtomicFile(); // discards an uncommitted temporary file
+    ~AtomicFile(); // discards an uncommitted file
 
-    // Creates the temporary file with the given permission bits. Returns 0 or an errno value.
+    // Creates the file with the given permission bits. Returns 0 or an errno value
+    // (ENAMETOOLONG when the target's name does not fit the folder).
     int Open(unsigned mode = 0600);
     int Fd() const { return fd_; }
+    // True when the file has no name until its commit.
+    bool Unnamed() const { return unnamed_; }
+    // The temporary name of a named file, "" for an unnamed one.
     const std::string& TempPath() const { return tempPath_; }
     const std::string& Target() const { return target_; }
 
     bool Write(const void* data, std::size_t count);
 
-    // Flushes the file, closes it and moves it to the target name, then flushes the folder.
-    // With replace false an existing target is kept and the commit fails with EEXIST.
-    // Returns 0 or an errno value. When the move failed the temporary file is left for Discard;
-    // when only the flush of the folder failed the file is already in place (Committed() is
-    // true) but its new name may not survive a crash.
+    // Flushes the file, gives it the target's name and closes it, then flushes the folder. With
+    // replace false an existing target is kept and the commit fails with EEXIST; with replace
+    // true the file moves over an existing target in one step, replacing nothing else. Returns
+    // 0 or an errno value. When the file could not take its name it stays open (Fd) for
+    // Discard; when only the flush of the folder failed the file is already in place
+    // (Committed() is true) but its new name may not survive a crash.
     int Commit(bool replace = true);
     bool Committed() const { return committed_; }
 
-    // Closes and removes the temporary file (a no-op after a successful commit).
+    // Closes the file and removes it unless it was committed. Its content is not overwritten:
+    // a caller that wrote secrets overwrites them through Fd first.
     void Discard();
 
-    // Closes the file and gives it up without removing it, for callers that dispose of it
-    // themselves; TempPath still names it until the next Open.
-    void Close();
-
 private:
+    // Links the unnamed file under path; 0 or an errno value.
+    int LinkAs(const std::string& path) const;
+    // Links the unnamed file under a fresh hidden name in the target's folder.
+    int LinkUnderTemporaryName(std::string& path) const;
+
     std::string target_;
     std::string tempPath_;
     int fd_ = -1;
+    bool unnamed_ = false;
     bool committed_ = false;
-    bool released_ = false;
 };
 
 } // namespace qv

@@ -13,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <iostream>
@@ -50,29 +52,48 @@ using Names = std::vector<std::string>;
     return ::testing::AssertionSuccess();
 }
 
-off_t SizeOf(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+// The output an operation is writing in a folder, opened once more through the engine's own
+// descriptor: an unnamed file shows in /proc/self/fd as "FOLDER/#INODE (deleted)", a file under a
+// temporary name as "FOLDER/.NAME". -1 when there is none.
+int OpenOutputBeingWritten(const TempDir& dir) {
+    const std::string prefix = dir.Path() + "/";
+    DIR* fds = opendir("/proc/self/fd");
+    if (!fds)
+        return -1;
+    int found = -1;
+    while (const dirent* entry = readdir(fds)) {
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        char target[4096];
+        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            continue;
+        const std::string name(target, static_cast<std::size_t>(n));
+        if (name.compare(0, prefix.size(), prefix) == 0 && name.size() > prefix.size() &&
+            (name[prefix.size()] == '#' || name[prefix.size()] == '.')) {
+            found = open(link.c_str(), O_RDONLY | O_CLOEXEC);
+            break;
+        }
+    }
+    closedir(fds);
+    return found;
 }
 
-// The temporary file an operation writes in a folder: the only name there starting with ".".
-std::string TempFileIn(const TempDir& dir) {
-    for (const auto& name : dir.Names())
-        if (name[0] == '.')
-            return dir / name;
-    return {};
-}
-
-// During the first chunk: a second name for the temporary plain file, through which the test
-// sees what became of its content after the engine gave it up.
+// During the first chunk: a descriptor of the test's own on the plain output, through which the
+// test sees what became of its content after the engine gave it up.
 struct Peek {
     const TempDir* dir;
-    std::string path;
+    int fd = -1;
     void operator()() {
-        if (path.empty()) {
-            path = *dir / "peek";
-            ASSERT_EQ(link(TempFileIn(*dir).c_str(), path.c_str()), 0);
-        }
+        if (fd < 0)
+            ASSERT_GE(fd = OpenOutputBeingWritten(*dir), 0);
+    }
+    off_t Size() const {
+        struct stat st {};
+        return fd >= 0 && fstat(fd, &st) == 0 ? st.st_size : -1;
+    }
+    ~Peek() {
+        if (fd >= 0)
+            close(fd);
     }
 };
 
@@ -96,7 +117,7 @@ protected:
     void ExpectFailedDecryption(const std::string& path, std::int32_t code,
                                 const std::function<void()>& duringChunk = {}) {
         WriteText(path, "the user's own file");
-        Peek peek{&dir, {}};
+        Peek peek{&dir};
         pwd.ChunkDone = [&] {
             peek();
             if (duringChunk)
@@ -104,8 +125,7 @@ protected:
         };
         std::string stored = "before";
         EXPECT_EQ(pwd.DecryptFile(path + ".cry", stored), code);
-        EXPECT_EQ(SizeOf(peek.path), 0) << "the written plain bytes were wiped";
-        std::remove(peek.path.c_str());
+        EXPECT_EQ(peek.Size(), 0) << "the written plain bytes were wiped";
         EXPECT_EQ(stored, "before");
         EXPECT_EQ(ReadText(path), "the user's own file");
         const std::string name = FileNamePart(path);
@@ -305,6 +325,34 @@ TEST_F(CryptFileTest, ShortNamesAreStoredAndGivenBackAfterARename) {
         std::sort(expectedNames.begin(), expectedNames.end());
         EXPECT_EQ(folder.Names(), expectedNames);
     }
+}
+
+// Whatever name a folder lets a file have, encrypting it and decrypting the result gives the
+// file back under that name: control bytes, a backslash, and names so long that no temporary
+// name would fit beside them.
+TEST_F(CryptFileTest, EveryFileThatEncryptsDecryptsUnderItsOwnName) {
+    const std::string names[] = {
+        "new\nline",   "tab\there",           "bell\x07",
+        "back\\slash", std::string(244, 'a'), std::string(NAME_MAX - 4, 'b')};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(::testing::PrintToString(name.size() > 40 ? name.substr(0, 8) + "..." : name));
+        TempDir folder;
+        const auto plain = PatternBytes(30000, 5);
+        WriteBytes(folder / name, plain);
+        ASSERT_EQ(pwd.EncryptFile(folder / name, MethodTripleDes), CryptOk);
+        ASSERT_EQ(std::remove((folder / name).c_str()), 0);
+        EXPECT_EQ(folder.Names(), Names{name + ".cry"});
+        std::string stored;
+        ASSERT_EQ(pwd.DecryptFile(folder / (name + ".cry"), stored), CryptOk);
+        EXPECT_TRUE(SameBytes(ReadBytes(folder / name), plain));
+        EXPECT_EQ(folder.Names(), (Names{name, name + ".cry"}));
+    }
+    // A name with no room left for ".cry" cannot be encrypted; nothing is written.
+    TempDir folder;
+    const std::string longest(NAME_MAX - 3, 'c');
+    WriteText(folder / longest, "text");
+    EXPECT_EQ(pwd.EncryptFile(folder / longest, MethodIdea), CryptCannotCreateOutput);
+    EXPECT_EQ(folder.Names(), Names{longest});
 }
 
 TEST_F(CryptFileTest, AStoredNameNeverLeavesTheFolderNorReplacesAFile) {

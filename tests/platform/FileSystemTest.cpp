@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace qv;
@@ -74,20 +78,59 @@ TEST(FileSystem, AtomicFileWithoutReplaceKeepsExistingTarget) {
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"taken"});
 }
 
-TEST(FileSystem, AtomicFileCloseGivesTheFileUp) {
+// Whether the file system under the test folder has unnamed files at all; where it has none the
+// AtomicFile falls back to a hidden name, which only a clean exit takes away.
+bool HasUnnamedFiles(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+TEST(FileSystem, AtomicFileLeavesNothingWhenItsProcessDies) {
     TempDir dir;
-    std::string kept;
-    {
-        AtomicFile file(dir / "target");
-        ASSERT_EQ(file.Open(), 0);
-        ASSERT_TRUE(file.Write("partial", 7));
-        file.Close();
-        kept = file.TempPath();
-        EXPECT_FALSE(file.Committed());
+    if (!HasUnnamedFiles(dir.Path()))
+        GTEST_SKIP() << "no unnamed files on this file system";
+    WriteText(dir / "kept", "old");
+    for (const bool replacing : {false, true}) {
+        const std::string target = dir / (replacing ? "kept" : "new");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            AtomicFile file(target);
+            if (file.Open(0600) != 0 || !file.Unnamed() || !file.Write("partial", 7))
+                _exit(1);
+            raise(SIGKILL);
+            _exit(2);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the child failed before its kill: " << status;
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"kept"}) << "replacing " << replacing;
+        EXPECT_EQ(ReadText(dir / "kept"), "old");
     }
-    // The caller disposes of it: the object neither removed it nor moved it into place.
-    EXPECT_EQ(ReadText(kept), "partial");
-    EXPECT_FALSE(PathExists(dir / "target"));
+}
+
+TEST(FileSystem, AtomicFileTakesEveryNameTheFolderAllows) {
+    TempDir dir;
+    // The longest name a folder allows has no room for a temporary name beside it.
+    const std::string longest(NAME_MAX, 'n');
+    const std::string controls = "new\nline\tand\x01";
+    for (const std::string& name : {longest, controls}) {
+        for (const bool replace : {false, true}) {
+            AtomicFile file(dir / name);
+            ASSERT_EQ(file.Open(0600), 0) << name.size();
+            ASSERT_TRUE(file.Write(replace ? "second" : "first", replace ? 6 : 5));
+            ASSERT_EQ(file.Commit(replace), 0) << name.size();
+        }
+        EXPECT_EQ(ReadText(dir / name), "second");
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{name});
+        ASSERT_EQ(unlink((dir / name).c_str()), 0);
+    }
+    AtomicFile tooLong(dir / (longest + "x"));
+    EXPECT_EQ(tooLong.Open(0600), ENAMETOOLONG);
+    EXPECT_TRUE(dir.Names().empty());
 }
 
 TEST(FileSystem, ShellCurrentDirectoryKeepsTheLinksOfPwd) {
