@@ -1,5 +1,6 @@
 #include "ProcessGuard.h"
 
+#include <csignal>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
@@ -13,6 +14,21 @@ bool DisableCoreDumps() {
     if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
         ok = false;
     return ok;
+}
+
+namespace {
+
+// The write that passed the limit returns EFBIG once this handler has run.
+void FileSizeLimitReached(int) {}
+
+} // namespace
+
+bool SurviveFileSizeLimit() {
+    struct sigaction action {};
+    action.sa_handler = FileSizeLimitReached;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGXFSZ, &action, nullptr) == 0;
 }
 
 } // namespace qv

@@ -8,4 +8,12 @@ namespace qv {
 // the system refused a part of it.
 bool DisableCoreDumps();
 
+// Makes a write beyond the file-size limit (ulimit -f) fail with EFBIG, as on a full disk, so
+// the operation in hand cleans up and says why, instead of the process being killed by
+// SIGXFSZ with a partial file left behind. The signal is caught by a handler that does
+// nothing rather than ignored, so that programs started from this one (which take an ignored
+// signal with them, but not a handler) get the usual behaviour back. Returns false when the
+// handler could not be installed.
+bool SurviveFileSizeLimit();
+
 } // namespace qv

@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     // Passwords are held in this process's memory; keep it out of core files.
     if (!qv::DisableCoreDumps())
         std::fprintf(stderr, "quorvane: core dumps could not be switched off\n");
+    // A file-size limit fails the file in hand like a full disk; it does not kill the program.
+    qv::SurviveFileSizeLimit();
 
     // Password texts vanish from the system's process list before anything else happens; the
     // program's arguments are those Qt leaves after taking its own options.

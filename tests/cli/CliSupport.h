@@ -111,8 +111,9 @@ inline Result RunCli(const Invocation& run) {
             (chdir(run.directory.c_str()) != 0 || setenv("PWD", run.directory.c_str(), 1) != 0))
             _exit(126);
         if (run.fileSizeLimit != RLIM_INFINITY) {
-            // A write beyond the limit fails with EFBIG, as on a full disk, instead of a signal.
-            signal(SIGXFSZ, SIG_IGN);
+            // The program starts with SIGXFSZ as a shell gives it, killing the process: it must
+            // turn a write beyond the limit into a failed write itself.
+            signal(SIGXFSZ, SIG_DFL);
             const rlimit limit{run.fileSizeLimit, run.fileSizeLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -180,7 +181,6 @@ inline Result RunWith(const Source& source, std::vector<std::string> args) {
     run.passwordOnFd = source.fd;
     return RunCli(run);
 }
-
 
 // The program on a pseudo-terminal, as a person at a terminal runs it.
 class Terminal {
