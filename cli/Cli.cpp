@@ -83,15 +83,15 @@ Stored passwords (--store):
                    be filed fails: its plain file stays, and a FILE.cry that was
                    not there before is taken away again.
   decrypt --store  decrypts each file that has a stored password with it and
-                   removes it from the database (also with --keep): a stored
-                   password serves once.
+                   removes it from the database once the plain file is on
+                   disk (also with --keep): a stored password serves once.
                    The other files take the password as usual; without a
                    password option it is typed at the terminal when the first
                    of them comes, so nothing is asked when every file has one.
                    A stored password that does not open its file (wrong, or
                    the file is damaged) is gone from the database afterwards;
                    when the file fails for any other reason (no room, Ctrl+C,
-                   ...) the password is put back.
+                   the command killed, ...) the password stays.
   The master password has 6 to 16 characters. At a terminal it is typed twice
   while the database does not exist yet; encrypt --store then creates it,
   readable by its owner only. From a file, a descriptor or a variable it is
@@ -419,7 +419,10 @@ public:
                         database_ ? " (password stored)" : "");
         if (!o_.keep && !outcome.SourceErased)
             return Fail(path, "encrypted to " + target +
-                                  ", but the plain file could not be wiped; it is still there");
+                                  ", but the plain file could not be wiped; it is still there" +
+                                  (outcome.WipeBlockedBy.empty()
+                                       ? std::string()
+                                       : ": " + WipeBlockedReason(outcome.WipeBlockedBy)));
         return true;
     }
 
@@ -452,7 +455,7 @@ public:
     TQV_Pwd* PasswordFor(const std::string& sourcePath) override {
         if (database_ && file_.direction == Direction::Decrypt) {
             file_.key = DerivedPlainPath(sourcePath);
-            file_.fromDatabase = database_->Retrieve(file_.path, file_.key);
+            file_.fromDatabase = database_->Fetch(file_.path, file_.key);
             if (file_.fromDatabase)
                 return &stored_;
         }
@@ -470,6 +473,14 @@ public:
         const std::int32_t code = engine();
         bar_.Clear();
         return code;
+    }
+
+    // Decrypting with --store, a stored password leaves the database once the plain file is on
+    // disk, or once it proved not to open the file; a decryption cut short keeps it. A database
+    // that cannot be rewritten has said so; the file is decrypted all the same.
+    void PasswordServed(const std::string&) override {
+        if (file_.fromDatabase)
+            database_->Consume(file_.path, file_.key);
     }
 
     // Encrypting with --store, the password is filed once FILE.cry is written and before the
@@ -531,7 +542,7 @@ private:
             return Fail(path, file_.error);
         case CryptStatus::Failed:
             if (file_.fromDatabase)
-                return FailWithStoredPassword(path, file_.key, outcome.Code);
+                return FailWithStoredPassword(path, outcome.Code);
             return Fail(path, ResultText(outcome.Code, encrypting));
         case CryptStatus::Done:
             break;
@@ -545,19 +556,14 @@ private:
         return false;
     }
 
-    // A decryption with a stored password failed. The password was taken out of the database
-    // when it was handed over; one that does not open the file stays out, but a file that
-    // failed for another reason (no room, a stop, a file that vanished) still needs it, so it
-    // goes back under its key.
-    bool FailWithStoredPassword(const std::string& path, const std::string& key,
-                                std::int32_t code) {
+    // A decryption with a stored password failed. One that does not open the file has left the
+    // database; after any other failure (no room, a stop, a file that vanished) it is still
+    // there for the next try.
+    bool FailWithStoredPassword(const std::string& path, std::int32_t code) {
         if (code == CryptWrongPassword)
             return Fail(path, "its stored password does not open it (wrong password, or the file "
                               "is damaged); that password is no longer in the database");
-        const bool putBack = database_->Store(path, key);
-        return Fail(path, ResultText(code, false) +
-                              (putBack ? "; its stored password was put back"
-                                       : "; its stored password could not be put back"));
+        return Fail(path, ResultText(code, false) + "; its stored password stays in the database");
     }
 
     const Options& o_;
@@ -632,6 +638,8 @@ int Stopped(int signal) {
 int RunCli(int argc, char** argv) {
     // A core dump, or another process of the user looking in, would find the password.
     DisableCoreDumps();
+    // A file-size limit fails the file in hand like a full disk; it does not kill the command.
+    SurviveFileSizeLimit();
 
     Options o;
     std::string error;

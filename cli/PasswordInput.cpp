@@ -203,7 +203,11 @@ bool ReadPassword(const PasswordRequest& request, const PasswordRules& rules, Se
         const std::size_t n = std::strlen(value);
         tooLong = n > MaxRead;
         password.assign(value, value + std::min(n, MaxRead));
-        // Not handed on to anything this program starts.
+        // The value's bytes are overwritten where they stand: the environment block the
+        // process started with stays readable (/proc/PID/environ, a core file) for as long as
+        // it runs, and removing the variable only drops the pointer to them. Removed as well,
+        // so nothing this program starts is handed the empty variable.
+        explicit_bzero(const_cast<char*>(value), n);
         unsetenv(request.argument.c_str());
         break;
     }

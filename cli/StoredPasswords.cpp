@@ -151,9 +151,14 @@ bool StoredPasswords::Store(const std::string& subject, const std::string& key) 
     return answers_.Shown() == before && table_.MasterPass.Store && table_.MasterPass.HasPassword;
 }
 
-bool StoredPasswords::Retrieve(const std::string& subject, const std::string& key) {
+bool StoredPasswords::Fetch(const std::string& subject, const std::string& key) {
     answers_.subject = subject;
-    return table_.RetrievePassword(key);
+    return table_.FetchPassword(key);
+}
+
+bool StoredPasswords::Consume(const std::string& subject, const std::string& key) {
+    answers_.subject = subject;
+    return table_.ConsumePassword(key);
 }
 
 } // namespace qv::cli

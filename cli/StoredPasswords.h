@@ -55,9 +55,14 @@ public:
     // Files the holder's password under key (a plain file's full path), replacing the key's
     // entry. False, after the reason was said under subject's name, when it was not filed.
     bool Store(const std::string& subject, const std::string& key);
-    // When key has an entry: hands its password to the holder, removes the entry and returns
-    // true. False when there is none, or the database cannot be read (said under subject).
-    bool Retrieve(const std::string& subject, const std::string& key);
+    // When key has an entry: hands its password to the holder and returns true; the entry stays
+    // until Consume. False when there is none, or the database cannot be read (said under
+    // subject).
+    bool Fetch(const std::string& subject, const std::string& key);
+    // The password fetched for key has served (its file is decrypted and on disk, or the
+    // password does not open it): its entry goes. False, after the reason was said under
+    // subject's name, when the database could not be rewritten.
+    bool Consume(const std::string& subject, const std::string& key);
 
 private:
     std::string path_;

@@ -48,6 +48,16 @@ void FillWipeBlock(SecureArray<std::uint8_t, WipeBlockSize>& block) {
 
 } // namespace
 
+std::string WipeNameInTheWay(const std::string& path) {
+    const std::string dir = DirectoryPart(path);
+    for (const char* name : {WipeFirstName, WipeSecondName}) {
+        const std::string taken = JoinPath(dir, name);
+        if (PathExists(taken))
+            return taken;
+    }
+    return {};
+}
+
 bool OverwriteContent(int fd) {
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))

@@ -30,6 +30,11 @@ inline constexpr std::size_t WipeBlockSize = 1024;
 // been renamed, so it stays where its owner will look for it.
 [[nodiscard]] int WipeFile(const std::string& path, WipeObserver* observer = nullptr);
 
+// The path of what stands in the way of a wipe of path: a file (or anything else) named
+// "~~~~~~~~.~~~" or "~" in path's folder, which a wipe renames its file to and never replaces.
+// Most likely the plain file of a wipe that was interrupted. "" when neither name is taken.
+std::string WipeNameInTheWay(const std::string& path);
+
 // Overwrites the whole content of the file open at fd (for reading and writing) once with a
 // block from the pseudo-random generator, flushes that to disk and truncates the file to length
 // 0. For a file that has no name to wipe by, such as a partial output that is given up. True

@@ -226,7 +226,7 @@ void TQV_CommandLine::Decrypt(const std::string& directory, std::string name,
     if (!p_.Settings.ShowCry)
         name.resize(name.size() - CryptExtensionLength);
     TQV_MasterPass& master = p_.Passwords.MasterPass;
-    const bool fromDatabase = p_.Passwords.RetrievePassword(plainPath);
+    const bool fromDatabase = p_.Passwords.FetchPassword(plainPath);
     if (!fromDatabase && p_.Prompts.PromptToDecrypt(name) != PromptAnswer::Go)
         return;
     if (master.HasPassword && master.Events)
@@ -234,7 +234,8 @@ void TQV_CommandLine::Decrypt(const std::string& directory, std::string name,
     if (p_.Pwd.HasPassword && p_.Expiry.Events)
         p_.Expiry.Events->EnablePwdExpireButton(true);
 
-    const CryptOutcome outcome = p_.Ops.DecrFile(directory, name);
+    const CryptOutcome outcome =
+        p_.Ops.DecrFile(directory, name, fromDatabase ? &p_.Passwords : nullptr, plainPath);
     if (outcome.Status == CryptStatus::Done && handOver)
         p_.OpenFiles.ProcessDecrCmd(pending.substr(1), outcome.OutputPath, fromDatabase);
     // A stored password serves its own file only: the files after it are not encrypted or

@@ -51,7 +51,8 @@ public:
 
     // The holder of the password, when not the current one.
     TQV_Pwd* Password = nullptr;
-    // Where the password is filed once the output is written, and under which key.
+    // Where the password is filed once the output is written (encrypting), or where it came from
+    // and leaves once it has served (decrypting), and under which key.
     TQV_PwdTable* Passwords = nullptr;
     std::string Key;
 
@@ -85,9 +86,16 @@ public:
     // The database tells of its own failures; the file stays encrypted all the same, with the
     // password the user has just typed twice.
     bool OutputWritten(const std::string&, bool) override {
-        if (Passwords)
+        if (Passwords && direction_ == Direction::Encrypt)
             Passwords->StorePassword(Key, Password ? *Password : ops_.pwd_);
         return true;
+    }
+
+    // A stored password that has served leaves the database; the database tells of its own
+    // failures.
+    void PasswordServed(const std::string&) override {
+        if (Passwords && direction_ == Direction::Decrypt)
+            Passwords->ConsumePassword(Key);
     }
 
 private:
@@ -114,10 +122,13 @@ void TQV_FileOps::EncrFile(const std::string& directory, const std::string& name
              CryptedCaption(name + CryptExtension, settings_.ShowCry));
 }
 
-CryptOutcome TQV_FileOps::DecrFile(const std::string& directory, const std::string& name) {
+CryptOutcome TQV_FileOps::DecrFile(const std::string& directory, const std::string& name,
+                                   TQV_PwdTable* passwords, const std::string& key) {
     const std::string dir = AbsolutePath(directory);
     const std::string cryptedPath = JoinPath(dir, CryptedFileName(dir, name, settings_.ShowCry));
     WindowSteps steps(*this, name, Direction::Decrypt);
+    steps.Passwords = passwords;
+    steps.Key = key;
     CryptOutcome outcome = DecryptOne(cryptedPath, SourceDisposal::Delete, steps, &ui_.Status);
     // The plain file's caption is the crypted file's name without ".cry".
     Conclude(outcome, dir, name, Direction::Decrypt, FileNamePart(DerivedPlainPath(cryptedPath)));
@@ -147,6 +158,8 @@ void TQV_FileOps::Conclude(const CryptOutcome& outcome, const std::string& dir,
         return;
     }
     const bool encrypted = direction == Direction::Encrypt;
+    if (outcome.SourceErased && !outcome.WipeBlockedBy.empty())
+        ShowWipeBlocked(outcome.SourcePath, outcome.WipeBlockedBy);
     if (!outcome.SourceErased)
         ui_.Answers.ShowError(
             encrypted
@@ -173,8 +186,20 @@ void TQV_FileOps::ReportCryptResult(std::int32_t code, const std::string& name) 
 }
 
 bool TQV_FileOps::EraseFile(const std::string& path, bool wipe) {
-    return qv::EraseFile(path, wipe ? SourceDisposal::WipeElseDelete : SourceDisposal::Delete,
-                         &ui_.Status);
+    std::string inTheWay;
+    const bool gone =
+        qv::EraseFile(path, wipe ? SourceDisposal::WipeElseDelete : SourceDisposal::Delete,
+                      &ui_.Status, &inTheWay);
+    if (gone && !inTheWay.empty())
+        ShowWipeBlocked(path, inTheWay);
+    return gone;
+}
+
+void TQV_FileOps::ShowWipeBlocked(const std::string& path, const std::string& blocker) {
+    // The file is gone, but its content was not overwritten first: the user must know, and must
+    // learn how to let the next wipes in that folder work.
+    ui_.Answers.ShowError("The file " + path +
+                          " was deleted without being wiped: " + WipeBlockedReason(blocker) + ".");
 }
 
 void TQV_FileOps::FileDel(ListSide list, const std::vector<std::string>& selected,

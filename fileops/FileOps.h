@@ -93,14 +93,18 @@ public:
     // Decrypts the crypted file with list caption name ("b" stands for b.cry, or b.CRY, while
     // ShowCry is off) in directory, deletes it and moves the entry to the plain list, under the
     // name the header stored when the plain file took it. Returns the outcome: Done with the
-    // plain file's path when it was written.
-    CryptOutcome DecrFile(const std::string& directory, const std::string& name);
+    // plain file's path when it was written. A password fetched from passwords under key
+    // leaves that database once it has served (the plain file on disk, or the password proved
+    // wrong), and stays when the decryption is cut short.
+    CryptOutcome DecrFile(const std::string& directory, const std::string& name,
+                          TQV_PwdTable* passwords = nullptr, const std::string& key = {});
     // The message box for an engine result code about the file of list caption name; the All
     // button of the wrong-password message sets AbortRequested, so the running list stops after
     // this file. Codes without a message show nothing.
     void ReportCryptResult(std::int32_t code, const std::string& name);
     // Wipes (or deletes plainly) the file at path, with the status messages; true when it is
-    // gone. A wipe that fails is followed by a plain delete.
+    // gone. A wipe that fails is followed by a plain delete; when a file of the wipe's own names
+    // was in its way, the user is told which one.
     bool EraseFile(const std::string& path, bool wipe);
     // The Delete command for the selected entries of a list, in list order: each file after the
     // delete confirmation (Delete, Delete all, Cancel, Cancel all), plain files wiped, crypted
@@ -111,6 +115,8 @@ public:
 private:
     class WindowSteps;
 
+    // Tells that path was deleted without its wipe because blocker was in the wipe's way.
+    void ShowWipeBlocked(const std::string& path, const std::string& blocker);
     // After one file: why it did not finish, or else the message when its source stays and the
     // move of its entry between the lists; replacedCaption names the entry of an output file
     // the user let it replace.

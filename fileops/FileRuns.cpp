@@ -95,12 +95,13 @@ void TQV_FileRuns::ProcessFileList(Direction direction, const Decrypted& decrypt
     for (const std::string& name : names) {
         PromptAnswer answer = PromptAnswer::Go;
         bool fromDatabase = false;
+        std::string key;
         if (direction == Direction::Decrypt) {
             // A crypted file's password is stored under its plain file's full path.
-            std::string key = JoinPath(directory, name);
+            key = JoinPath(directory, name);
             if (p_.Settings.ShowCry && key.size() >= CryptExtensionLength)
                 key.resize(key.size() - CryptExtensionLength);
-            fromDatabase = p_.Passwords.RetrievePassword(key);
+            fromDatabase = p_.Passwords.FetchPassword(key);
             if (fromDatabase)
                 storedPasswordUsed_ = true;
             else
@@ -120,7 +121,8 @@ void TQV_FileRuns::ProcessFileList(Direction direction, const Decrypted& decrypt
             p_.State.ListsRaised = true;
         }
         if (direction == Direction::Decrypt) {
-            const CryptOutcome outcome = p_.Ops.DecrFile(directory, name);
+            const CryptOutcome outcome =
+                p_.Ops.DecrFile(directory, name, fromDatabase ? &p_.Passwords : nullptr, key);
             if (decrypted && outcome.Status == CryptStatus::Done &&
                 !decrypted(outcome, fromDatabase))
                 break;

@@ -56,22 +56,30 @@ public:
         outcome_.Code = steps_.RunEngine([&] { return engine(*holder); });
         if (outcome_.Code != CryptOk) {
             RestoreSource();
+            if (decrypting_ && outcome_.Code == CryptWrongPassword)
+                steps_.PasswordServed(outcome_.SourcePath);
             return Decide(CryptStatus::Failed);
         }
         return true;
     }
 
+    // Decrypting: the password has served once the output is in place, or proved wrong.
+    void Decrypting() { decrypting_ = true; }
+
     // The output is in place: it takes the source's bits, the front end has its last word, and
     // the source goes as disposal says (or keeps its own bits when it stays).
     void Finish(SourceDisposal disposal) {
         SetPermissions(outcome_.OutputPath, mode_);
+        if (decrypting_)
+            steps_.PasswordServed(outcome_.SourcePath);
         if (!steps_.OutputWritten(outcome_.OutputPath, outcome_.OutputExisted)) {
             RestoreSource();
             Decide(CryptStatus::Withdrawn);
             return;
         }
         outcome_.Status = CryptStatus::Done;
-        outcome_.SourceErased = EraseFile(outcome_.SourcePath, disposal, status_);
+        outcome_.SourceErased =
+            EraseFile(outcome_.SourcePath, disposal, status_, &outcome_.WipeBlockedBy);
         if (!outcome_.SourceErased)
             RestoreSource();
     }
@@ -88,11 +96,15 @@ private:
     CryptFileSteps& steps_;
     StatusLine* status_;
     unsigned mode_ = 0600;
+    bool decrypting_ = false;
 };
 
 } // namespace
 
-bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* status) {
+bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* status,
+               std::string* inTheWay) {
+    if (inTheWay)
+        inTheWay->clear();
     if (disposal == SourceDisposal::Keep)
         return false;
     const bool wipe = disposal != SourceDisposal::Delete;
@@ -102,6 +114,8 @@ bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* sta
     bool gone = false;
     if (wipe) {
         gone = WipeFile(path) == 0;
+        if (!gone && inTheWay)
+            *inTheWay = WipeNameInTheWay(path);
         // The wipe puts a file it could not finish back under its own name, so the plain delete
         // finds it there.
         if (!gone && disposal == SourceDisposal::WipeElseDelete)
@@ -141,6 +155,7 @@ CryptOutcome DecryptOne(const std::string& cryptedPath, SourceDisposal disposal,
     }
     outcome.OutputPath = DerivedPlainPath(outcome.SourcePath);
     OneFileRun run(outcome, steps, status);
+    run.Decrypting();
     if (!run.Admit(outcome.OutputPath))
         return outcome;
     const std::string& source = outcome.SourcePath;
@@ -153,6 +168,12 @@ CryptOutcome DecryptOne(const std::string& cryptedPath, SourceDisposal disposal,
     }
     run.Finish(disposal);
     return outcome;
+}
+
+std::string WipeBlockedReason(const std::string& blocker) {
+    return "the file " + blocker +
+           " is in the way of the wipe; it may be the plain file of a wipe that was interrupted: "
+           "look at it, then move or delete it";
 }
 
 std::string FillIn(const std::string& message, const std::string& subject) {

@@ -33,7 +33,14 @@ enum class SourceDisposal {
 // Erases the file at path as disposal says (Keep erases nothing and answers false), with
 // "Wiping out the file %s ..." or "Deleting the file %s ..." and then "Idle." on status when one
 // is given. True when the file is gone.
-bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* status = nullptr);
+// When a wipe failed because a file of the wipe's own names was in its folder, inTheWay (when
+// given) receives that file's path, else "".
+bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* status = nullptr,
+               std::string* inTheWay = nullptr);
+
+// Why a wipe could not be done when blocker stood in its way, as a clause both programs add to
+// their message: which file it is, what it may be and what to do about it.
+std::string WipeBlockedReason(const std::string& blocker);
 
 // What a one-file operation asks of the front end that runs it.
 class CryptFileSteps {
@@ -52,6 +59,12 @@ public:
     virtual bool OutputWritten(const std::string& /*outputPath*/, bool /*replaced*/) {
         return true;
     }
+    // Decrypting: the password has served this file. Called once the plain file is complete and
+    // on disk (before OutputWritten, while the crypted file is still there), and when the engine
+    // found that the password does not open the file; never when the decryption was cut short
+    // (a full disk, a stop, a read error, the process killed). A password taken from the
+    // database of stored passwords leaves it here, so the file never loses its only one.
+    virtual void PasswordServed(const std::string& /*cryptedPath*/) {}
 };
 
 enum class CryptStatus {
@@ -70,9 +83,10 @@ struct CryptOutcome {
     std::int32_t Code = 0;      // the engine's result code, when it ran
     bool OutputExisted = false; // an output file was there before and the user let it go
     bool SourceErased = false;
-    std::string SourcePath; // absolute
-    std::string OutputPath; // absolute; after decryption the name the plain file took
-    std::string StoredName; // decryption: the name from the header the plain file took, or ""
+    std::string SourcePath;    // absolute
+    std::string OutputPath;    // absolute; after decryption the name the plain file took
+    std::string StoredName;    // decryption: the name from the header the plain file took, or ""
+    std::string WipeBlockedBy; // the source's wipe failed because this file was in its way
 };
 
 // Encrypts sourcePath (made absolute at the start) into sourcePath + ".cry" with method:

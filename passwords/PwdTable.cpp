@@ -87,6 +87,14 @@ void TQV_PwdTable::StorePassword(const std::string& key, const TQV_Pwd& holder) 
 }
 
 bool TQV_PwdTable::RetrievePassword(const std::string& key) {
+    return TakeEntry(key, true);
+}
+
+bool TQV_PwdTable::FetchPassword(const std::string& key) {
+    return TakeEntry(key, false);
+}
+
+bool TQV_PwdTable::TakeEntry(const std::string& key, bool remove) {
     if (!MasterPass.Store)
         return false;
     if (!HoldsMasterPassword() || LoadForChange() != Loaded::Entries)
@@ -98,10 +106,36 @@ bool TQV_PwdTable::RetrievePassword(const std::string& key) {
         return false;
     }
     current_.SetTypedPassword(password.data(), password.size());
+    if (!remove) {
+        ClearEntries();
+        return true;
+    }
     // A stored password serves once.
     Entries.Remove(*found);
     WriteAndClear();
     return true;
+}
+
+bool TQV_PwdTable::ConsumePassword(const std::string& key) {
+    if (!MasterPass.Store)
+        return true;
+    if (!HoldsMasterPassword())
+        return false;
+    switch (LoadForChange()) {
+    case Loaded::Failed:
+        return false;
+    case Loaded::NoFile:
+        return true;
+    case Loaded::Entries:
+        break;
+    }
+    const auto found = Entries.Find(key);
+    if (!found || Entries.PasswordOf(*found) != current_.TypedPassword()) {
+        ClearEntries();
+        return true;
+    }
+    Entries.Remove(*found);
+    return WriteAndClear();
 }
 
 bool TQV_PwdTable::HoldsMasterPassword() {
@@ -125,11 +159,13 @@ TQV_PwdTable::Loaded TQV_PwdTable::LoadForChange() {
     return Loaded::Failed;
 }
 
-void TQV_PwdTable::WriteAndClear() {
+bool TQV_PwdTable::WriteAndClear() {
     const std::int32_t result = WriteDatabase();
     ClearEntries();
-    if (result != DatabaseOk)
-        answers_.ShowError(DatabaseErrorMessage);
+    if (result == DatabaseOk)
+        return true;
+    answers_.ShowError(DatabaseErrorMessage);
+    return false;
 }
 
 bool TQV_PwdTable::DeriveKey(SecureArray<std::uint8_t, KeySize>& key, std::uint16_t& check) {

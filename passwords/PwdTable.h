@@ -120,6 +120,19 @@ public:
     // the database cannot be read (with DatabaseErrorMessage unless there is no file).
     bool RetrievePassword(const std::string& key);
 
+    // The two halves of RetrievePassword, for callers that decrypt in between, so that a
+    // decryption cut short (a kill, a full disk, a stop) never costs the file its password.
+    // FetchPassword: when an entry for key exists, hands its password to the current-password
+    // holder (masked, HasPassword untouched) and returns true; the entry stays. The same
+    // conditions and messages as RetrievePassword otherwise.
+    bool FetchPassword(const std::string& key);
+    // ConsumePassword: the password of key has served (its file is decrypted and on disk, or it
+    // proved not to open the file) and its entry goes, but only while the entry still holds the
+    // password the holder has now: a password stored anew in the meantime stays. Reads and
+    // rewrites the database, asking for the master password when none is held any more. False
+    // when the database could not be read or rewritten (after DatabaseErrorMessage).
+    bool ConsumePassword(const std::string& key);
+
     // Opens and checks the file (magic and key check). With loadEntries it also deciphers the
     // data, checks its checksum and adds the entries to Entries. A DatabaseResult.
     [[nodiscard]] std::int32_t ReadDatabase(bool loadEntries);
@@ -154,8 +167,11 @@ private:
     // ClearEntries and ReadDatabase(true); a failure other than a missing file wipes the entries
     // and shows the message.
     Loaded LoadForChange();
-    // WriteDatabase, then ClearEntries; a failure shows the message.
-    void WriteAndClear();
+    // WriteDatabase, then ClearEntries; a failure shows the message and gives false.
+    bool WriteAndClear();
+    // Loads the database and hands key's password to the holder; with remove the entry goes
+    // and the database is rewritten. The entries are cleared in every case.
+    bool TakeEntry(const std::string& key, bool remove);
     // The 16-byte key from the master password and its 16-bit check; false when no master
     // password is held in a usable form.
     bool DeriveKey(SecureArray<std::uint8_t, 16>& key, std::uint16_t& check);

@@ -90,6 +90,73 @@ TEST(Cli, WrongPasswordLeavesEverythingAsItWas) {
     EXPECT_EQ(ReadBytes(dir / "a.txt.cry"), crypted);
 }
 
+// A file-size limit (ulimit -f) fails the file in hand like a full disk: the program is not
+// killed by SIGXFSZ, says why, and leaves the folder as it was, with no partial output.
+TEST(Cli, AFileSizeLimitFailsLikeAFullDisk) {
+    TempDir dir;
+    const auto plain = PatternBytes(1 << 20, 4);
+    WriteBytes(dir / "big.bin", plain);
+    const Source pw = ByEnvironment("secret");
+    for (const char* command : {"encrypt", "decrypt"}) {
+        SCOPED_TRACE(command);
+        const bool encrypting = std::string(command) == "encrypt";
+        const std::string source = dir / (encrypting ? "big.bin" : "big.bin.cry");
+        if (!encrypting) {
+            ASSERT_EQ(RunWith(pw, {"encrypt", dir / "big.bin"}).status, 0);
+        }
+        const auto before = ReadBytes(source);
+        Invocation run;
+        run.args = {command, "--password-env", "QV_TEST_PASSWORD", source};
+        run.env = pw.env;
+        run.fileSizeLimit = 500000;
+        const Result r = RunCli(run);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.err, "quorvane-cli: " + source +
+                             ": writing the output failed (is the disk full?); nothing was "
+                             "changed\n");
+        EXPECT_EQ(dir.Names(), Names{encrypting ? "big.bin" : "big.bin.cry"});
+        EXPECT_EQ(ReadBytes(source), before);
+    }
+    ASSERT_EQ(RunWith(pw, {"decrypt", dir / "big.bin.cry"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir / "big.bin"), plain);
+}
+
+// Whatever bytes a folder lets a name hold, the file encrypts and decrypts back under it.
+TEST(Cli, NamesWithControlBytesAndBackslashesGoBothWays) {
+    TempDir dir;
+    const Source pw = ByEnvironment("secret");
+    for (const std::string name : {"new\nline", "back\\slash", "tab\tand\x01"}) {
+        SCOPED_TRACE(name);
+        WriteText(dir / name, "content of " + name);
+        Result r = RunWith(pw, {"encrypt", dir / name});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(dir.Names(), Names{name + ".cry"});
+        r = RunWith(pw, {"decrypt", dir / (name + ".cry")});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(dir.Names(), Names{name});
+        EXPECT_EQ(ReadText(dir / name), "content of " + name);
+        ASSERT_EQ(unlink((dir / name).c_str()), 0);
+    }
+}
+
+// A file named like the wipe's own temporary names blocks the wipe: the plain file stays and
+// the message names the file in the way and what it may be.
+TEST(Cli, AFileInTheWayOfTheWipeIsNamed) {
+    TempDir dir;
+    WriteText(dir / "~~~~~~~~.~~~", "left by an interrupted wipe");
+    WriteText(dir / "a.txt", "plain");
+    const Result r = RunWith(ByEnvironment("secret"), {"encrypt", dir / "a.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quorvane-cli: " + (dir / "a.txt") + ": encrypted to " + (dir / "a.txt.cry") +
+                         ", but the plain file could not be wiped; it is still there: the file " +
+                         (dir / "~~~~~~~~.~~~") +
+                         " is in the way of the wipe; it may be the plain file of a wipe that was "
+                         "interrupted: look at it, then move or delete it\n");
+    EXPECT_EQ(ReadText(dir / "a.txt"), "plain");
+    EXPECT_EQ(ReadText(dir / "~~~~~~~~.~~~"), "left by an interrupted wipe");
+    EXPECT_EQ(dir.Names(), (Names{"a.txt", "a.txt.cry", "~~~~~~~~.~~~"}));
+}
+
 TEST(Cli, OneFailingFileDoesNotStopTheOthers) {
     TempDir dir;
     WriteText(dir / "a.txt", "first");

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <deque>
 #include <functional>
 #include <string>
@@ -400,6 +402,37 @@ TEST_F(FileOpsTest, DeleteWipesPlainFilesAndFindsCryptedFilesByTheirCaption) {
     EXPECT_TRUE(window.Saw("status Wiping out the file " + Path("notes.txt") + " ..."));
     EXPECT_EQ(window.ListChanges(), (Log{"remove crypted report.doc", "remove plain notes.txt"}));
     EXPECT_EQ(answers.Texts(), Log{"Unable to delete file " + Path("vanished.txt") + " ."});
+}
+
+// A file named like the wipe's own temporary names ("~~~~~~~~.~~~", "~") blocks every wipe in
+// its folder. It is kept, as it may be the plain file of an interrupted wipe; the user learns
+// which file it is, both when an encryption erases its plain file and when Delete does.
+TEST_F(FileOpsTest, AFileInTheWayOfTheWipeIsNamedToTheUser) {
+    for (const std::string blocker : {"~", "~~~~~~~~.~~~"}) {
+        SCOPED_TRACE(blocker);
+        WriteText(Path(blocker), "left by an interrupted wipe");
+        WriteText(Path("a.txt"), "plain words");
+        WriteText(Path("b.txt"), "more words");
+        answers.shown.clear();
+
+        ops.EncrFile(work, "a.txt");
+        ScriptedDeleteDialog dialog;
+        dialog.next = {DeleteAnswer::Delete};
+        TQV_DirCryptor work_;
+        ops.FileDel(ListSide::Plain, {"b.txt"}, work_, dialog);
+
+        const std::string reason = " was deleted without being wiped: the file " + Path(blocker) +
+                                   " is in the way of the wipe; it may be the plain file of a "
+                                   "wipe that was interrupted: look at it, then move or delete it.";
+        EXPECT_EQ(answers.Texts(), (Log{"The file " + Path("a.txt") + reason,
+                                        "The file " + Path("b.txt") + reason}));
+        EXPECT_EQ(ReadText(Path(blocker)), "left by an interrupted wipe");
+        Names expected{"a.txt.cry", blocker};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(dir.Names(), expected);
+        for (const std::string& name : expected)
+            ASSERT_EQ(unlink(Path(name).c_str()), 0);
+    }
 }
 
 TEST_F(FileOpsTest, DeleteWhileWorkIsRunningOnlyAsksToWait) {

@@ -3,7 +3,11 @@
 // standing in for the window.
 #include "RunsFixture.h"
 
+#include "FileSizeLimit.h"
+
+#include <csignal>
 #include <filesystem>
+#include <sys/wait.h>
 
 using namespace qv;
 using namespace qvtest;
@@ -168,6 +172,89 @@ TEST_F(FileRunsTest, AStoredPasswordNeedsNoDialogAndServesTheRestOfItsRun) {
     // Nobody typed the stored password in this program: later runs ask again rather than
     // encrypt new files with it.
     EXPECT_FALSE(pwd.HasPassword);
+}
+
+// A stored password leaves the database only once its file is decrypted and on disk, or once it
+// proved not to open the file: a decryption cut short in any way, even by the death of the
+// process, keeps it, so the crypted file never loses its only record of its password.
+TEST_F(FileRunsTest, AStoredPasswordLeavesTheDatabaseOnlyOnceItsFileIsDecrypted) {
+    enum class Fault { None, Killed, Stopped, DiskFull, WrongPassword };
+    struct Case {
+        const char* what;
+        Fault fault;
+        bool entryKept;
+    };
+    const Case cases[] = {
+        {"decrypted", Fault::None, false},
+        {"killed at the third chunk", Fault::Killed, true},
+        {"stopped at the third chunk", Fault::Stopped, true},
+        {"a full disk", Fault::DiskFull, true},
+        {"a stored password that does not open it", Fault::WrongPassword, false},
+    };
+    const auto plain = PatternBytes(100000, 6);
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = "f" + std::to_string(index++) + ".bin";
+        WriteBytes(Path(name), plain);
+        TQV_Pwd writer;
+        writer.SetTypedPassword(reinterpret_cast<const std::uint8_t*>("stored-pass"), 11);
+        ASSERT_EQ(writer.EncryptFile(Path(name), MethodIdea), CryptOk);
+        ASSERT_EQ(unlink(Path(name).c_str()), 0);
+        const std::string stored = c.fault == Fault::WrongPassword ? "other-pass" : "stored-pass";
+        StorePassword(name, stored);
+        Select(ListSide::Crypted, {name + ".cry"});
+        const auto crypted = ReadBytes(Path(name + ".cry"));
+        answers.shown.clear();
+
+        // While the plain file is written, the entry is still there.
+        int chunks = 0;
+        std::vector<std::string> duringRun;
+        pwd.ChunkDone = [&] {
+            ++chunks;
+            if (chunks == 3 && c.fault == Fault::Killed)
+                raise(SIGKILL);
+            if (chunks == 3 && c.fault == Fault::Stopped)
+                state.AbortRequested = true;
+            if (chunks == 9)
+                duringRun.push_back(StoredFor(name));
+        };
+        if (c.fault == Fault::Killed) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                runs.DecrFileList();
+                _exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFSIGNALED(status)) << "the decryption ended before its kill";
+        } else if (c.fault == Fault::DiskFull) {
+            const FileSizeLimit limit(50000);
+            runs.DecrFileList();
+        } else {
+            runs.DecrFileList();
+        }
+        pwd.ChunkDone = nullptr;
+
+        EXPECT_EQ(StoredFor(name), c.entryKept ? stored : "(none)");
+        if (c.fault == Fault::None) {
+            EXPECT_EQ(duringRun, std::vector<std::string>{stored});
+            EXPECT_EQ(ReadBytes(Path(name)), plain);
+            EXPECT_FALSE(PathExists(Path(name + ".cry")));
+            EXPECT_TRUE(answers.shown.empty());
+        } else {
+            // Nothing but the crypted file as it was: no partial plain file under any name.
+            EXPECT_EQ(ReadBytes(Path(name + ".cry")), crypted);
+            EXPECT_FALSE(PathExists(Path(name)));
+            for (const std::string& left : dir.Names())
+                EXPECT_TRUE(left == "xwords.001" || left.find(".cry") != std::string::npos) << left;
+            ASSERT_EQ(unlink(Path(name + ".cry").c_str()), 0);
+        }
+        if (c.fault != Fault::None)
+            continue;
+        ASSERT_EQ(unlink(Path(name).c_str()), 0);
+    }
 }
 
 TEST_F(FileRunsTest, APasswordIsFiledOnlyForAFileThatWasEncrypted) {
