@@ -102,11 +102,18 @@ bool SetArchiveOnly(const std::string& path) {
     return SetPermissions(path, mode | S_IWUSR);
 }
 
+namespace {
+
+// The folder that holds path; "." for a bare name.
+std::string FolderOf(const std::string& path) {
+    const std::string dir = DirectoryPart(path);
+    return dir.empty() ? std::string(".") : dir;
+}
+
+} // namespace
+
 bool SyncDirectoryOf(const std::string& path) {
-    std::string dir = DirectoryPart(path);
-    if (dir.empty())
-        dir = ".";
-    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool ok = fsync(fd) == 0 || errno == EINVAL; // some file systems cannot sync folders
@@ -176,11 +183,6 @@ std::string TemporaryNameBeside(const std::string& target) {
     const std::string hidden =
         name.size() + 1 + suffix.size() <= NAME_MAX ? "." + name + suffix : ".quorvane" + suffix;
     return JoinPath(DirectoryPart(target), hidden);
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::string dir = DirectoryPart(path);
-    return dir.empty() ? std::string(".") : dir;
 }
 
 // The errors with which a kernel or a file system says that it has no unnamed files.

@@ -33,8 +33,9 @@ TEST(PasswordInput, AnEnvironmentVariableIsOverwrittenInPlaceOnceRead) {
             ReadPassword({PasswordSource::Environment, "QV_TEST_SECRET"}, rules, password, error),
             c.accepted)
             << error;
-        if (c.accepted)
+        if (c.accepted) {
             EXPECT_EQ(std::string(password.begin(), password.end()), c.value);
+        }
         const char* value = entry + std::strlen("QV_TEST_SECRET=");
         EXPECT_TRUE(std::all_of(value, value + std::strlen(c.value), [](char b) { return b == 0; }))
             << "the value's bytes are still in the environment block";

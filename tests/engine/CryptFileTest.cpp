@@ -23,6 +23,7 @@
 #include <iostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -84,8 +85,9 @@ struct Peek {
     const TempDir* dir;
     int fd = -1;
     void operator()() {
-        if (fd < 0)
+        if (fd < 0) {
             ASSERT_GE(fd = OpenOutputBeingWritten(*dir), 0);
+        }
     }
     off_t Size() const {
         struct stat st {};
@@ -353,6 +355,46 @@ TEST_F(CryptFileTest, EveryFileThatEncryptsDecryptsUnderItsOwnName) {
     WriteText(folder / longest, "text");
     EXPECT_EQ(pwd.EncryptFile(folder / longest, MethodIdea), CryptCannotCreateOutput);
     EXPECT_EQ(folder.Names(), Names{longest});
+}
+
+// A process killed in the middle of a file leaves the folder as it was: the source whole and
+// nothing else, neither a partial crypted file nor a partial plain file under any name. Small
+// files run on the calling thread alone, large ones with the helper thread beside it.
+TEST_F(CryptFileTest, AProcessKilledInTheMiddleLeavesOnlyTheSource) {
+    for (const std::size_t size : {std::size_t(100000), std::size_t(600000)}) {
+        for (const bool encrypting : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << (encrypting ? "encrypt " : "decrypt ") << size);
+            TempDir folder;
+            const auto plain = PatternBytes(size, 8);
+            WriteBytes(folder / "f.bin", plain);
+            if (!encrypting) {
+                ASSERT_EQ(pwd.EncryptFile(folder / "f.bin", MethodIdea), CryptOk);
+                ASSERT_EQ(std::remove((folder / "f.bin").c_str()), 0);
+            }
+            const std::string source = folder / (encrypting ? "f.bin" : "f.bin.cry");
+            const auto before = ReadBytes(source);
+            const std::size_t killAt = size / CryptChunkSize / 2;
+
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                std::size_t chunks = 0;
+                pwd.ChunkDone = [&] {
+                    if (++chunks == killAt)
+                        raise(SIGKILL);
+                };
+                std::string stored;
+                const std::int32_t code = encrypting ? pwd.EncryptFile(source, MethodIdea)
+                                                     : pwd.DecryptFile(source, stored);
+                _exit(code == CryptOk ? 0 : 1);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFSIGNALED(status)) << "the file was done before its kill";
+            EXPECT_EQ(folder.Names(), Names{FileNamePart(source)});
+            EXPECT_TRUE(SameBytes(ReadBytes(source), before));
+        }
+    }
 }
 
 TEST_F(CryptFileTest, AStoredNameNeverLeavesTheFolderNorReplacesAFile) {
