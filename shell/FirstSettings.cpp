@@ -23,12 +23,14 @@ struct Band {
 
 } // namespace
 
-RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browserCommand) {
+RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browserCommand,
+                           std::string* refused) {
     RegistryFile reg;
     reg.AddKey("\\crypt file");
     reg.SetText("\\crypt file", "", "Quorvane crypted file");
     reg.AddKey(keys::DefaultIcon);
-    reg.SetText(keys::DefaultIcon, "", JoinPath(dataDir, "crypted-file.png"));
+    if (!reg.SetText(keys::DefaultIcon, "", JoinPath(dataDir, "crypted-file.png")) && refused)
+        *refused = "the path of the data folder";
     reg.AddKey("\\crypt file\\Settings");
 
     reg.AddKey(keys::MainWin);
@@ -80,7 +82,8 @@ RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browse
     reg.AddKey("\\HTTP\\shell");
     reg.AddKey("\\HTTP\\shell\\open");
     reg.AddKey(keys::BrowserCommand);
-    reg.SetText(keys::BrowserCommand, "", browserCommand);
+    if (!reg.SetText(keys::BrowserCommand, "", browserCommand) && refused)
+        *refused = "the browser command";
     return reg;
 }
 

@@ -9,8 +9,11 @@
 namespace qv {
 
 // dataDir is the installed folder of the program's pictures and help file; browserCommand
-// the command line that opens a web address, "%1" standing for the address.
-RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browserCommand);
+// the command line that opens a web address, "%1" standing for the address. When the settings
+// file cannot hold one of the two (RegistryFile::CanHoldText), its value is left out and
+// *refused, when given, says which.
+RegistryFile FirstRegistry(const std::string& dataDir, const std::string& browserCommand,
+                           std::string* refused = nullptr);
 
 // The full path of a program found on $PATH, or "" when there is none.
 std::string FindOnPath(const std::string& program);

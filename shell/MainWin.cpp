@@ -1030,7 +1030,14 @@ void TMainWin::SaveSettings() {
     // reported at start.
     if (!registry.Load(RegistryFile::DefaultPath()))
         return;
-    qv::SaveSettings(registry, *this, Holders());
+    std::vector<std::string> refused;
+    qv::SaveSettings(registry, *this, Holders(), &refused);
+    for (const std::string& name : refused)
+        answers_.ShowError(
+            "The setting \"" + name +
+            "\" cannot be kept in the settings file (it holds a zero byte, or control "
+            "characters together with bytes that are not UTF-8); its previous "
+            "value stays.");
     std::string error;
     if (!registry.Save(&error))
         answers_.ShowError("The settings could not be saved: " + error);

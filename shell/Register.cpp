@@ -49,7 +49,15 @@ int main(int argc, char** argv) {
     std::string browser = qv::FindOnPath("xdg-open");
     if (browser.empty())
         browser = "/usr/bin/xdg-open";
-    qv::RegistryFile registry = qv::FirstRegistry(DataFolder(argv[0]), browser + " %1");
+    std::string refused;
+    qv::RegistryFile registry = qv::FirstRegistry(DataFolder(argv[0]), browser + " %1", &refused);
+    if (!refused.empty()) {
+        std::fprintf(stderr,
+                     "quorvane-register: %s cannot be kept in the settings file (control "
+                     "characters together with bytes that are not UTF-8); nothing was written\n",
+                     refused.c_str());
+        return 1;
+    }
     registry.SetPath(path);
 
     std::string error;

@@ -4,6 +4,8 @@
 #include "PwdTable.h"
 
 #include <array>
+#include <string>
+#include <vector>
 
 namespace qv {
 
@@ -74,10 +76,12 @@ private:
     std::string key_;
 };
 
-// Writes into one existing key after another; remembers whether a key was missing.
+// Writes into one existing key after another; remembers whether a key was missing and which
+// texts the file could not hold (those keep their previous value).
 class Writer {
 public:
-    explicit Writer(RegistryFile& registry) : registry_(registry) {}
+    Writer(RegistryFile& registry, std::vector<std::string>* refused)
+        : registry_(registry), refused_(refused) {}
 
     void Open(const std::string& key) {
         key_ = key;
@@ -88,12 +92,20 @@ public:
         registry_.SetInteger(key_, name, static_cast<std::uint32_t>(value));
     }
     void Flag(const char* name, bool value) { Integer(name, value ? 1 : 0); }
-    void Text(const char* name, const std::string& value) { registry_.SetText(key_, name, value); }
+    void Text(const char* name, const std::string& value) {
+        // In an existing key, false means the file cannot hold the text.
+        if (!registry_.SetText(key_, name, value) && registry_.KeyExists(key_)) {
+            complete_ = false;
+            if (refused_)
+                refused_->push_back(name);
+        }
+    }
 
     bool Complete() const { return complete_; }
 
 private:
     RegistryFile& registry_;
+    std::vector<std::string>* refused_;
     std::string key_;
     bool complete_ = true;
 };
@@ -174,8 +186,9 @@ bool LoadSettings(const RegistryFile& registry, InterfaceSettings& window,
            in.Integer("ExpTime", master.ExpireMinutes);
 }
 
-bool WriteInterfaceSettings(RegistryFile& registry, const InterfaceSettings& window) {
-    Writer out(registry);
+bool WriteInterfaceSettings(RegistryFile& registry, const InterfaceSettings& window,
+                            std::vector<std::string>* refused) {
+    Writer out(registry, refused);
     out.Open(keys::MainWin);
     out.Integer("Height", window.WindowHeight());
     out.Integer("Width", window.WindowWidth());
@@ -193,10 +206,10 @@ bool WriteInterfaceSettings(RegistryFile& registry, const InterfaceSettings& win
 }
 
 bool SaveSettings(RegistryFile& registry, const InterfaceSettings& window,
-                  const SettingsHolders& holders) {
-    const bool interfaceComplete = WriteInterfaceSettings(registry, window);
+                  const SettingsHolders& holders, std::vector<std::string>* refused) {
+    const bool interfaceComplete = WriteInterfaceSettings(registry, window, refused);
 
-    Writer out(registry);
+    Writer out(registry, refused);
     out.Open(keys::Options);
     out.Integer("Expire", holders.Pwd.ExpireMinutes);
     out.Flag("OnePassword", holders.Pwd.OnePassword);

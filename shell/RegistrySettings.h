@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -67,12 +68,16 @@ bool LoadSettings(const RegistryFile& registry, InterfaceSettings& window,
                   const SettingsHolders& holders);
 
 // Writes the window, column and band values into the keys that exist. False when a key was
-// missing (its values are not written: the program never adds a key).
-bool WriteInterfaceSettings(RegistryFile& registry, const InterfaceSettings& window);
+// missing (its values are not written: the program never adds a key) or when a text could not
+// be kept (RegistryFile::CanHoldText): that value keeps its previous text, and its name is
+// added to *refused when given, for the user to be told.
+bool WriteInterfaceSettings(RegistryFile& registry, const InterfaceSettings& window,
+                            std::vector<std::string>* refused = nullptr);
 
-// Writes every setting into the keys that exist; the same rule for missing keys.
+// Writes every setting into the keys that exist; the same rules for missing keys and for texts
+// that cannot be kept.
 bool SaveSettings(RegistryFile& registry, const InterfaceSettings& window,
-                  const SettingsHolders& holders);
+                  const SettingsHolders& holders, std::vector<std::string>* refused = nullptr);
 
 // The help file named by the icon location: its folder (up to and including the last "/")
 // followed by "Quorvane.html"; the bare name when the location has no folder.
