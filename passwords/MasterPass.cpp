@@ -58,13 +58,11 @@ void TQV_MasterPass::SetExpired() {
 }
 
 std::string DefaultDatabasePath() {
-    std::string home;
-    if (const char* env = std::getenv("HOME"); env && *env)
-        home = env;
-    else if (const passwd* account = getpwuid(getuid()); account && account->pw_dir)
-        home = account->pw_dir;
-    else
-        home = "/";
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* account = getpwuid(getuid());
+        home = account && account->pw_dir ? account->pw_dir : "/";
+    }
     return JoinPath(home, "xwords.001");
 }
 

@@ -503,8 +503,14 @@ std::string RegistryFile::Serialize() const {
     for (const auto& k : keys_) {
         out += "\n[" + k.name + "]\n";
         for (const auto& v : k.values) {
-            const std::string name =
-                v.name.empty() ? std::string("@") : "\"" + Escape(v.name) + "\"";
+            // Built by appending: GCC 12 warns (-Wrestrict, wrongly) when it inlines the
+            // insertion at the front that `"\"" + text` does.
+            std::string name(1, '@');
+            if (!v.name.empty()) {
+                name.assign(1, '"');
+                name += Escape(v.name);
+                name += '"';
+            }
             switch (v.type) {
             case RegistryValue::Type::Integer: {
                 char digits[16];
