@@ -2,10 +2,14 @@
 #include "CommandLine.h"
 #include "DesktopLauncher.h"
 #include "Drives.h"
+#include "FileSystem.h"
 #include "Forms.h"
 #include "ImageList.h"
+#include "InstalledData.h"
 #include "ProcessGuard.h"
 #include "QtAnswers.h"
+#include "RegistryFile.h"
+#include "SessionEnvironment.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -13,6 +17,24 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <string>
+
+namespace {
+
+// A user who has no settings file at all gets the first settings before the window reads them,
+// as quorvane-register writes them. A file that is there, even a damaged one, is left as it is.
+// A program run from its build folder has no installed data folder and writes nothing.
+void GiveFirstSettings(const char* argv0) {
+    const std::string data = qv::InstalledDataFolder(argv0);
+    if (!qv::IsDirectory(data))
+        return;
+    std::string error;
+    if (qv::WriteFirstSettings(qv::RegistryFile::DefaultPath(), data, &error) ==
+        qv::FirstWriteResult::Failed)
+        std::fprintf(stderr, "quorvane: the first settings were not written: %s\n", error.c_str());
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Passwords are held in this process's memory; keep it out of core files.
@@ -24,6 +46,8 @@ int main(int argc, char** argv) {
     // Password texts vanish from the system's process list before anything else happens; the
     // program's arguments are those Qt leaves after taking its own options.
     qv::CommandArguments arguments = qv::TakeArguments(argc, argv);
+    qv::ProvideRuntimeFolder();
+    GiveFirstSettings(argv[0]);
     QApplication app(argc, argv);
     arguments.KeepThoseIn(argc, argv);
     QApplication::setApplicationName("Quorvane");
