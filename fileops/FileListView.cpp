@@ -1,10 +1,13 @@
 #include "FileListView.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QListView>
+#include <QProxyStyle>
 #include <QStandardItemModel>
+#include <QStyleOptionHeader>
 #include <QTreeView>
 
 #include <algorithm>
@@ -15,6 +18,38 @@ namespace {
 
 // The size column reads right-aligned, like the numbers it holds.
 constexpr int SizeColumn = 1;
+
+// The details header's style: the window's own, except that every caption keeps
+// CaptionPadding pixels more from both edges of its section, and a section's size hint grows by
+// as much. With the style's own few pixels the right-aligned size caption ran into the date
+// caption beside it; with these the captions stand apart as the cells below them do.
+class HeaderStyle : public QProxyStyle {
+public:
+    static constexpr int CaptionPadding = 2;
+
+    // A style of the application's kind, of the header's own.
+    HeaderStyle() : QProxyStyle(QApplication::style()->name()) {}
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option);
+        if (element != CE_HeaderLabel || !header) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        QStyleOptionHeader inset = *header;
+        inset.rect.adjust(CaptionPadding, 0, -CaptionPadding, 0);
+        QProxyStyle::drawControl(element, &inset, painter, widget);
+    }
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        QSize hint = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_HeaderSection)
+            hint.rwidth() += 2 * CaptionPadding;
+        return hint;
+    }
+};
 
 void SetUpView(QAbstractItemView* view) {
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -41,6 +76,10 @@ FileListView::FileListView(QWidget* parent)
     details_->header()->setSectionsMovable(false);
     details_->header()->setSectionsClickable(true);
     details_->header()->setSortIndicatorShown(false);
+    // The header does not own the style it is given; as its child the style goes with it.
+    auto* headerStyle = new HeaderStyle;
+    headerStyle->setParent(details_->header());
+    details_->header()->setStyle(headerStyle);
     SetUpView(details_);
 
     icons_->setModel(model_);

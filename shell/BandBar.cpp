@@ -12,7 +12,8 @@ namespace qv {
 
 namespace {
 
-constexpr int RowPadding = 1; // above and below a band's control
+constexpr int RowPadding = 1;      // above and below a band's control
+constexpr int ControlRightGap = 1; // between a band's control and its right border
 
 } // namespace
 
@@ -119,11 +120,20 @@ QRect BandBar::BandRect(int band) const {
     return band >= 0 && band < BandCount() ? bands_[static_cast<std::size_t>(band)].rect : QRect();
 }
 
+int BandBar::ControlRoom(int band) const {
+    const QRect rect = BandRect(band);
+    if (rect.isNull())
+        return 0;
+    const int right = std::min(rect.right(), contentsRect().right());
+    return std::max(right - rect.left() + 1 - GripWidth - ControlRightGap, 0);
+}
+
 int BandBar::LeastWidth(int band) const {
     // A band never gets narrower than its control can be drawn (the method buttons would lose
     // their captions), nor narrower than a grip with a little room.
     const QWidget* control = bands_[static_cast<std::size_t>(band)].control;
-    const int controlWidth = control ? control->minimumSizeHint().width() + GripWidth + 1 : 0;
+    const int controlWidth =
+        control ? control->minimumSizeHint().width() + GripWidth + ControlRightGap : 0;
     return std::max(MinBandWidth, controlWidth);
 }
 
@@ -158,7 +168,7 @@ void BandBar::Relayout() {
             band.rect = QRect(x, y, w, rowHeight);
             if (band.control)
                 band.control->setGeometry(
-                    band.rect.adjusted(GripWidth, RowPadding, -1, -RowPadding));
+                    band.rect.adjusted(GripWidth, RowPadding, -ControlRightGap, -RowPadding));
             x += w;
         }
     }

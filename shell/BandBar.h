@@ -43,6 +43,9 @@ public:
     int LeastWidth(int band) const;
     // Where the band is drawn, after the last layout.
     QRect BandRect(int band) const;
+    // The width the band's control has in view after the last layout: the band's width less
+    // its grip and its right border, cut at the bar's right edge.
+    int ControlRoom(int band) const;
 
     // Moves a band as the user does by dropping its grip at pos (in the bar's coordinates):
     // onto another row or place, above or below all rows into a new row of its own, or along

@@ -618,10 +618,10 @@ void TMainWin::SetButtonsInStatus() {
 }
 
 void TMainWin::SetStatusBars() {
-    const int width = ui_->Status_CoolBar->width() / 3;
+    // The progress panels share the room of their band, so the last one ends inside the window.
+    const BandBar* bands = ui_->Status_CoolBar;
     for (PanelBar* bar : {ui_->StatusBar1, ui_->StatusBar2})
-        for (int panel = 0; panel < 3; ++panel)
-            bar->SetPanelWidth(panel, width);
+        bar->FillWithPanels(bands->ControlRoom(bands->BandOf(bar)));
 }
 
 void TMainWin::HighlightList(bool plainList) {

@@ -52,4 +52,17 @@ void PanelBar::SetPanelWidth(int index, int width) {
         panel->setFixedWidth(std::max(width, 0));
 }
 
+void PanelBar::FillWithPanels(int width) {
+    const QList<QLabel*> panels = Panels();
+    if (panels.isEmpty())
+        return;
+    const int count = static_cast<int>(panels.size());
+    const QLayout* box = layout();
+    const QMargins margins = box->contentsMargins();
+    const int spacing = std::max(box->spacing(), 0);
+    const int room = width - margins.left() - margins.right() - count * spacing;
+    for (QLabel* panel : panels)
+        panel->setFixedWidth(std::max(room / count, 0));
+}
+
 } // namespace qv

@@ -20,6 +20,10 @@ public:
     void SetPanelText(int index, const QString& text);
     int PanelWidth(int index) const;
     void SetPanelWidth(int index, int width);
+    // Gives every panel one width, so that the panels with the spaces between them, the same
+    // space after the last one and the bar's margins take width pixels: the last panel ends,
+    // border and all, inside that room.
+    void FillWithPanels(int width);
 
 signals:
     // A panel was given a text, also the one it had.

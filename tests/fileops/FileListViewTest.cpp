@@ -1,6 +1,7 @@
 #include "FileListView.h"
 
 #include <QHeaderView>
+#include <QImage>
 #include <QListView>
 #include <QMimeData>
 #include <QStandardItemModel>
@@ -38,6 +39,37 @@ TEST(FileListView, TakesItsColumnsFromItsProperties) {
     EXPECT_EQ(list.ColumnWidth(2), list.DetailsView()->header()->minimumSectionSize());
     list.SetColumnWidth(7, 50); // no such column: nothing happens
     EXPECT_EQ(list.ColumnCount(), 3);
+}
+
+// The size caption stands right-aligned before the left-aligned date caption; the two keep a
+// gap that reads as one, not only the line between the sections.
+TEST(FileListView, KeepsTheSizeCaptionApartFromTheNextCaption) {
+    FileListView list;
+    list.SetColumns({"名稱", "大小", "日期"});
+    list.setProperty("ColumnWidths", QString("100,80,100"));
+    list.resize(320, 80);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QHeaderView* header = list.DetailsView()->header();
+    const QImage picture = header->grab().toImage();
+    // A column of the picture holds ink where the text colour was drawn: far darker than the
+    // header's face and the line between the sections.
+    auto inked = [&](int x) {
+        for (int y = 0; y < picture.height(); ++y)
+            if (qGray(picture.pixel(x, y)) < 100)
+                return true;
+        return false;
+    };
+    const int edge = header->sectionViewportPosition(2);
+    int sizeEnd = edge - 1;
+    while (sizeEnd > 0 && !inked(sizeEnd))
+        --sizeEnd;
+    int dateStart = edge;
+    while (dateStart < picture.width() - 1 && !inked(dateStart))
+        ++dateStart;
+    ASSERT_GT(sizeEnd, header->sectionViewportPosition(1));
+    ASSERT_LT(dateStart, picture.width() - 1);
+    EXPECT_GE(dateStart - sizeEnd - 1, 9) << "the gap between the captions";
 }
 
 TEST(FileListView, GivesTheSelectedCaptionsInListOrderInEveryStyle) {

@@ -15,13 +15,17 @@
 
 #include <QAction>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 using namespace qv;
 using namespace qvtest;
@@ -463,15 +467,50 @@ TEST_F(ShellTest, TheTreeShowsTheCurrentDirectoryAndKeepsItCurrent) {
     EXPECT_EQ(CurrentDirectory(), work + "/Letters");
 }
 
-TEST_F(ShellTest, TheStatusPanelsShareTheBandBarsWidth) {
+TEST_F(ShellTest, TheStatusPanelsShareTheirBandAndEndInsideTheWindow) {
     auto forms = Start();
     TMainWin& win = *forms->MainWin;
     ShowAndActivate(win);
-    const int third = win.Ui().Status_CoolBar->width() / 3;
-    ASSERT_GT(third, 50);
-    for (PanelBar* bar : {win.Ui().StatusBar1, win.Ui().StatusBar2})
-        for (int p = 0; p < 3; ++p)
-            EXPECT_EQ(bar->PanelWidth(p), third) << bar->objectName().toStdString() << p;
+    const BandBar* bands = win.Ui().Status_CoolBar;
+    for (PanelBar* bar : {win.Ui().StatusBar1, win.Ui().StatusBar2}) {
+        const std::string name = bar->objectName().toStdString();
+        const int width = bar->PanelWidth(0);
+        // Each about a third of the window, all of one width.
+        EXPECT_GT(width, bands->width() / 3 - 10) << name;
+        for (int p = 1; p < 3; ++p)
+            EXPECT_EQ(bar->PanelWidth(p), width) << name << p;
+        // The last one, with its right border, lies inside its band and so inside the window.
+        const QLabel* last = bar->Panel(2);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return last->width() == width; })) << name;
+        const int right = last->mapTo(bands, QPoint(last->width() - 1, 0)).x();
+        EXPECT_LT(right, bands->BandRect(bands->BandOf(bar)).right()) << name;
+        EXPECT_LT(right, bands->contentsRect().right()) << name;
+    }
+}
+
+// The first settings show both lists' columns whole in the first window: they need no
+// horizontal scroll bar even beside a vertical one, and each is as wide as its caption with the
+// sort arrow asks.
+TEST_F(ShellTest, TheFirstWindowShowsEveryColumnWhole) {
+    auto forms = Start();
+    TMainWin& win = *forms->MainWin;
+    ShowAndActivate(win);
+    ASSERT_EQ(win.size(), QSize(800, 580));
+    struct List {
+        const char* name;
+        FileListView* list;
+    };
+    for (const List& l : {List{"plain", win.SourceList()}, List{"crypted", win.CryptedList()}}) {
+        QTreeView* view = l.list->DetailsView();
+        QHeaderView* header = view->header();
+        ASSERT_TRUE(header->isSortIndicatorShown()) << l.name;
+        const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+        EXPECT_LE(header->length() + scrollBar, view->maximumViewportSize().width()) << l.name;
+        EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0) << l.name;
+        for (int column = 0; column < header->count(); ++column)
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                << l.name << " " << l.list->Columns()[column].toStdString();
+    }
 }
 
 TEST_F(ShellTest, TheHelpKeyOpensTheMainWindowsTopic) {
