@@ -3,16 +3,22 @@
 #   install-deps.sh build   what building and testing need
 #   install-deps.sh run     what building, installing and running the desktop program need
 #   install-deps.sh screenshot   what the screenshot script needs
+#   install-deps.sh package      what building and checking the Debian package need
 set -euo pipefail
 
 build_packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libgcrypt20-dev
-    qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev
-    shared-mime-info
+    qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev libxkbcommon-dev
+    shared-mime-info dpkg-dev desktop-file-utils appstream libxml2-utils
+    groff-base man-db bash-completion zsh fish
 )
 screenshot_packages=(
     xvfb xauth x11-utils imagemagick fonts-noto-cjk adwaita-icon-theme
+)
+package_packages=(
+    "${build_packages[@]}"
+    lintian
 )
 run_packages=(
     "${build_packages[@]}"
@@ -24,7 +30,8 @@ case "${1:-build}" in
     build) wanted=("${build_packages[@]}") ;;
     run) wanted=("${run_packages[@]}") ;;
     screenshot) wanted=("${screenshot_packages[@]}") ;;
-    *) echo "usage: $0 [build|run|screenshot]" >&2; exit 2 ;;
+    package) wanted=("${package_packages[@]}") ;;
+    *) echo "usage: $0 [build|run|screenshot|package]" >&2; exit 2 ;;
 esac
 
 missing=()
