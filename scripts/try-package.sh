@@ -79,9 +79,10 @@ first_start() {
 }
 first_start
 [ -s "$root/home/alice/.config/quorvane/registry.reg" ] || { echo "no first settings" >&2; exit 1; }
-if [ -s "$root/home/alice/stderr" ]; then
-    echo "quorvane printed:" >&2
-    cat "$root/home/alice/stderr" >&2
+# Qt's offscreen platform says that it cannot pass size hints to a window manager; that is the
+# platform of this try speaking, not the program.
+if grep -v '^This plugin does not support propagateSizeHints()$' "$root/home/alice/stderr" >&2; then
+    echo "quorvane printed the lines above" >&2
     exit 1
 fi
 grep -c '^\[' "$root/home/alice/.config/quorvane/registry.reg" | sed 's/^/settings keys: /'
