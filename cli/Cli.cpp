@@ -92,7 +92,7 @@ Stored passwords (--store):
                    the file is damaged) is gone from the database afterwards;
                    when the file fails for any other reason (no room, Ctrl+C,
                    the command killed, ...) the password stays.
-  The master password has 6 to 16 characters. At a terminal it is typed twice
+  The master password has 6 to 16 bytes. At a terminal it is typed twice
   while the database does not exist yet; encrypt --store then creates it,
   readable by its owner only. From a file, a descriptor or a variable it is
   taken as it is (one trailing newline is not part of it), and for a new

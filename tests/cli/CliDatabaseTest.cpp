@@ -584,7 +584,7 @@ TEST(CliStoreUsage, MistakesInTheDatabaseOptionsTouchNothing) {
     const Result help = RunArgs({"--help"});
     for (const char* word : {"--store", "--db FILE", "--master-password-file",
                              "--master-password-fd", "--master-password-env", "serves once",
-                             "6 to 16 characters", "typed twice", "the password stays"})
+                             "6 to 16 bytes", "typed twice", "the password stays"})
         EXPECT_TRUE(Contains(help.out, word)) << word;
 }
 
