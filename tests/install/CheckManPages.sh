@@ -35,6 +35,21 @@ fail() {
 skip() { echo "skipped: $*"; }
 have() { command -v "$1" >/dev/null 2>&1; }
 
+# Reads a table of "WORDS => EXPECTED" rows (shell words) and fails, naming SHELL, on the first
+# row for which COMPLETE WORDS (a function printing one completion per line) differs.
+check_table() { # SHELL COMPLETE
+    local shell=$1 complete=$2 row got want
+    local -a words expected
+    while IFS= read -r row; do
+        eval "words=(${row%%=>*})"
+        eval "expected=(${row#*=>})"
+        got=$("$complete" "${words[*]}" | sort)
+        want=$(printf '%s\n' "${expected[@]}" | sort)
+        [ "$got" = "$want" ] ||
+            fail "$shell: '${words[*]}': got [$(paste -sd '|' <<<"$got")], expected [$(paste -sd '|' <<<"$want")]"
+    done
+}
+
 for program in "$cli" "$register"; do
     [ -x "$program" ] || { echo "FAILED: $program is not built" >&2; exit 1; }
 done
@@ -175,8 +190,8 @@ echo "quorvane-cli decrypt -- => $(grep -vx -- --method <<<"$help_options" | pas
 cat >"$work/run-cases.bash" <<'EOF'
 [ -z "${3-}" ] || source "$3"
 source "$1"
-spec=$(complete -p quorvane-cli 2>/dev/null) || { echo "no completion is registered for quorvane-cli"; exit 1; }
-function=${spec#*-F }
+registered=$(complete -p quorvane-cli 2>/dev/null) || { echo "no completion is registered for quorvane-cli"; exit 1; }
+function=${registered#*-F }
 function=${function%% *}
 export QV_TEST_EXPORTED=1
 QV_TEST_UNEXPORTED=1
@@ -249,16 +264,12 @@ else
     if have fish; then
         # The installed completion's replies for a table of cases like the one above: only the
         # names, without the descriptions fish puts after a tab.
-        while IFS= read -r row; do
-            eval "words=(${row%%=>*})"
-            eval "expected=(${row#*=>})"
+        fish_complete() {
             # shellcheck disable=SC2016 # $argv is fish's
-            got=$(cd "$fixture" && HOME=$work/fish-home XDG_CONFIG_HOME=$work/fish-home \
-                fish -c 'complete -C $argv[1]' "${words[*]}" 2>&1 | cut -f1 | sort)
-            want=$(printf '%s\n' "${expected[@]}" | sort)
-            [ "$got" = "$want" ] ||
-                fail "fish: '${words[*]}': got [$(paste -sd '|' <<<"$got")], expected [$(paste -sd '|' <<<"$want")]"
-        done <<'EOF'
+            (cd "$fixture" && HOME=$work/fish-home XDG_CONFIG_HOME=$work/fish-home \
+                fish -c 'complete -C $argv[1]' "$1" 2>&1 | cut -f1)
+        }
+        check_table fish fish_complete <<'EOF'
 quorvane-cli ''                     => decrypt encrypt info
 quorvane-cli encrypt --me           => --method
 quorvane-cli decrypt --me           =>
@@ -294,15 +305,12 @@ while (( marks < 2 )) && zpty -r z line; do
 done
 zpty -d z
 EOF
-        while IFS= read -r row; do
-            eval "words=(${row%%=>*})"
-            eval "expected=(${row#*=>})"
-            got=$(timeout 60 zsh -f "$work/zsh-complete.zsh" "$prefix/share/zsh/vendor-completions" \
-                "$fixture" "${words[*]}" 2>&1 | sort -u)
-            want=$(printf '%s\n' "${expected[@]}" | sort)
-            [ "$got" = "$want" ] ||
-                fail "zsh: '${words[*]}': got [$(paste -sd '|' <<<"$got")], expected [$(paste -sd '|' <<<"$want")]"
-        done <<'EOF'
+        zsh_complete() {
+            # compadd may be given a name more than once; each counts once.
+            timeout 60 zsh -f "$work/zsh-complete.zsh" "$prefix/share/zsh/vendor-completions" \
+                "$fixture" "$1" 2>&1 | sort -u
+        }
+        check_table zsh zsh_complete <<'EOF'
 quorvane-cli ''                     => decrypt encrypt info
 quorvane-cli encrypt --me           => --method
 quorvane-cli encrypt --method ''    => des 3xdes idea
