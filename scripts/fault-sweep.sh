@@ -703,6 +703,27 @@ methods_for() {
     echo "${METHODS[@]}"
 }
 
+# Calls fn for every case of the disk sweeps: each file size, each method it is tried with, both
+# directions, and --store for 3xdes at the STORE_SIZES (the database runs take one method: the
+# password is what is stored). Sets C_SIZE, C_NAME, C_METHOD, C_DIRECTION, C_STORE and C_WHAT.
+for_each_case() { # fn
+    local size m dir store
+    for size in "${FILE_SIZES[@]}"; do
+        for m in $(methods_for "$size"); do
+            for dir in encrypt decrypt; do
+                for store in 0 1; do
+                    if ((store)) && ! [[ $m == 3xdes && " ${STORE_SIZES[*]} " == *" $size "* ]]; then
+                        continue
+                    fi
+                    C_SIZE=$size C_NAME=f$size C_METHOD=$m C_DIRECTION=$dir C_STORE=$store
+                    set_what
+                    "$1"
+                done
+            done
+        done
+    done
+}
+
 # Sets POINTS to the sizes to try, sorted, from 0 to limit: every FINE_STEP bytes within NEAR
 # of 0 and of each size given, every COARSE_STEP bytes elsewhere, and each size given, one
 # below and one above. unit=4096 keeps only whole pages (a tmpfs counts its room in pages).
@@ -748,6 +769,28 @@ fill_leaving() {
     ((blocks * bsize == want))
 }
 
+# One case of the full-disk sweep, at every free space around what its output needs.
+full_disk_case() {
+    local need n
+    if [[ $C_DIRECTION == encrypt ]]; then need=${CRY_SIZE[$C_METHOD/$C_NAME]}; else need=$C_SIZE; fi
+    # The pages the output needs, and one page more and less, always.
+    local pages=$(((need + 4095) / 4096 * 4096))
+    sweep_points 4096 $((need + NEAR)) "$pages" $((pages + 4096)) \
+        $((pages >= 4096 ? pages - 4096 : 0))
+    for n in "${POINTS[@]}"; do
+        stage_case
+        if ! fill_leaving "$n"; then
+            missed=$((missed + 1))
+            continue
+        fi
+        C_LABEL="$C_WHAT -m $C_METHOD $C_NAME free=$n"
+        # The database check decrypts in place and needs a little room.
+        AFTER_RUN=()
+        ((!C_STORE)) || AFTER_RUN=(rm -f "$FILLER")
+        run_case
+    done
+}
+
 sweep_full_disk() {
     if ! mkdir -p "$MNT" || ! mount -t tmpfs -o size=4m,mode=0755 quorvane-sweep "$MNT" 2>/dev/null; then
         echo "full-disk: skipped: mounting a tmpfs needs root (or unshare --map-root-user --mount)"
@@ -761,39 +804,8 @@ sweep_full_disk() {
     C_DBTAG=disk
     make_databases disk "$C_DIR"
 
-    local size name m dir store need n missed=0
-    for size in "${FILE_SIZES[@]}"; do
-        name=f$size
-        for m in $(methods_for "$size"); do
-            for dir in encrypt decrypt; do
-                for store in 0 1; do
-                    if ((store)); then
-                        # The database runs take one method: the password is what is stored.
-                        [[ $m == 3xdes && " ${STORE_SIZES[*]} " == *" $size "* ]] || continue
-                    fi
-                    if [[ $dir == encrypt ]]; then need=${CRY_SIZE[$m/$name]}; else need=$size; fi
-                    C_NAME=$name C_METHOD=$m C_DIRECTION=$dir C_STORE=$store
-                    set_what
-                    # The pages the output needs, and one page more and less, always.
-                    local pages=$(((need + 4095) / 4096 * 4096))
-                    sweep_points 4096 $((need + NEAR)) "$pages" $((pages + 4096)) \
-                        $((pages >= 4096 ? pages - 4096 : 0))
-                    for n in "${POINTS[@]}"; do
-                        stage_case
-                        if ! fill_leaving "$n"; then
-                            missed=$((missed + 1))
-                            continue
-                        fi
-                        C_LABEL="$C_WHAT -m $m $name free=$n"
-                        # The database check decrypts in place and needs a little room.
-                        AFTER_RUN=()
-                        ((!store)) || AFTER_RUN=(rm -f "$FILLER")
-                        run_case
-                    done
-                done
-            done
-        done
-    done
+    local missed=0
+    for_each_case full_disk_case
     ((missed == 0)) || echo "full-disk: $missed points could not be set up (the disk could not be filled to them)"
     AFTER_RUN=()
     FILLER=""
@@ -806,6 +818,21 @@ sweep_full_disk() {
 # Sweep 2: a file-size limit. The same commands under prlimit --fsize=N in an ordinary folder,
 # N stepping over the sizes of the files the command writes.
 
+# One case of the file-size sweep, at every limit around the header, the plain and the crypted
+# size and the database.
+file_size_case() {
+    local cry=${CRY_SIZE[$C_METHOD/$C_NAME]} thresholds limit n
+    thresholds=(35 "$C_SIZE" "$cry")
+    ((!C_STORE)) || thresholds+=("$db_size")
+    limit=$((cry > db_size ? cry : db_size))
+    sweep_points 1 $((limit + 8192)) "${thresholds[@]}"
+    for n in "${POINTS[@]}"; do
+        stage_case
+        C_LABEL="$C_WHAT -m $C_METHOD $C_NAME fsize=$n"
+        run_case prlimit --fsize="$n" --
+    done
+}
+
 sweep_file_size() {
     local base=$SCRATCH/fsize
     C_DIR=$base/work
@@ -815,32 +842,7 @@ sweep_file_size() {
     local db_size
     db_size=$(stat -c %s "${DB_ALL[fsize]}")
 
-    local size name m dir store limit n
-    for size in "${FILE_SIZES[@]}"; do
-        name=f$size
-        for m in $(methods_for "$size"); do
-            for dir in encrypt decrypt; do
-                for store in 0 1; do
-                    if ((store)); then
-                        [[ $m == 3xdes && " ${STORE_SIZES[*]} " == *" $size "* ]] || continue
-                    fi
-                    C_NAME=$name C_METHOD=$m C_DIRECTION=$dir C_STORE=$store
-                    local cry=${CRY_SIZE[$m/$name]} thresholds
-                    thresholds=(35 "$size" "$cry")
-                    ((!store)) || thresholds+=("$db_size")
-                    limit=$((cry > db_size ? cry : db_size))
-                    set_what
-                    # Around the header, the plain and the crypted size, the database.
-                    sweep_points 1 $((limit + 8192)) "${thresholds[@]}"
-                    for n in "${POINTS[@]}"; do
-                        stage_case
-                        C_LABEL="$C_WHAT -m $m $name fsize=$n"
-                        run_case prlimit --fsize="$n" --
-                    done
-                done
-            done
-        done
-    done
+    for_each_case file_size_case
     rm -rf "$base"
 }
 
