@@ -21,19 +21,15 @@ if(QUORVANE_HOMEPAGE)
 else()
     set(QV_METAINFO_HOMEPAGE "")
 endif()
-set(QV_SCREENSHOT_URL ${QUORVANE_SCREENSHOT_URL})
 configure_file(${CMAKE_CURRENT_LIST_DIR}/org.quorvane.quorvane.metainfo.xml.in
     ${CMAKE_BINARY_DIR}/packaging/org.quorvane.quorvane.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/org.quorvane.quorvane.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-# Debian's documentation folder: the copyright file as it is, the changelog compressed the way
-# the policy asks (gzip -9, no name or time stamp, so that builds are reproducible).
+# Debian's documentation folder: the copyright file as it is, the changelog compressed as the
+# policy asks (qv_compress).
 set(QV_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
-add_custom_command(OUTPUT ${QV_CHANGELOG_GZ}
-    COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/changelog > ${QV_CHANGELOG_GZ}
-    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog
-    VERBATIM)
+qv_compress(${CMAKE_CURRENT_LIST_DIR}/changelog ${QV_CHANGELOG_GZ})
 add_custom_target(qv_changelog ALL DEPENDS ${QV_CHANGELOG_GZ})
 install(FILES ${QV_CHANGELOG_GZ} ${CMAKE_CURRENT_LIST_DIR}/copyright
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvane)
