@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package build/packages/quorvane_VERSION_ARCH.deb: a release build installed
 # under /usr with Debian's hardening flags, packed by CPack, then checked by lintian (any error
-# fails this script) and described (size, dependencies, files).
+# fails this script) and described (size and dependencies).
 #   package.sh            build, pack and check
 #   package.sh --no-lintian   skip the lintian check (quicker, for trying the package out)
 set -euo pipefail
