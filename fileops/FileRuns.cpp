@@ -2,8 +2,8 @@
 
 #include "CryptFile.h"
 #include "DirCryptor.h"
-#include "FileListBox.h"
 #include "FileSystem.h"
+#include "FolderWalk.h"
 #include "MasterPass.h"
 #include "PasswordPrompts.h"
 #include "Paths.h"
@@ -14,7 +14,9 @@
 #include "PwdTable.h"
 #include "UserAnswers.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace qv {
 
@@ -197,39 +199,52 @@ void TQV_FileRuns::ProcessDirectory(Direction direction, bool recurse) {
     Walk(direction, recurse, AbsolutePath(ui_.Tree.TreeDirectory()));
 }
 
-void TQV_FileRuns::Walk(Direction direction, bool recurse, const std::string& directory) {
-    if (p_.State.AbortRequested)
-        return;
-    ui_.Lists.SelectAllItems(SideOf(direction));
-    ProcessFileList(direction);
-    if (!recurse)
-        return;
-    TQV_FileListBox folders(TQV_FileListBox::Kind::Directories);
-    folders.Read(directory);
-    for (const std::string& folder : folders.Items()) {
-        ui_.Tree.LetMessagesThrough();
-        if (p_.State.AbortRequested)
-            break;
-        const std::string below = JoinPath(directory, folder);
-        std::string reason;
-        // A folder replaced by a link since it was listed is not followed either.
-        if (IsSymbolicLink(below) || !ui_.Tree.EnterDirectory(below, reason)) {
-            if (reason.empty())
-                reason = "it is a symbolic link now";
-            skipped_.push_back(below + " (" + reason + ")");
-            ui_.Status.UpdateStatus(
-                FillIn("The directory %s cannot be entered; it is skipped.", below));
-            continue;
-        }
-        ui_.Tree.LetMessagesThrough();
-        Walk(direction, recurse, below);
-        ui_.Tree.LetMessagesThrough();
-        ui_.Tree.EnterDirectory(directory, reason);
-        ui_.Tree.LetMessagesThrough();
-        if (p_.State.AbortRequested)
-            break;
-        ui_.Status.UpdateStatus(ProcessingFoundMessage);
+namespace {
+
+// A tree run's walk through the window: each folder shown in the tree and its files selected
+// and processed as a list run.
+class TreeVisitor : public FolderVisitor {
+public:
+    using ProcessFolder = std::function<void()>;
+    TreeVisitor(RunFrontEnd& ui, const TQV_PrgState& state, std::vector<std::string>& skipped,
+                Direction direction, ProcessFolder process)
+        : ui_(ui), state_(state), skipped_(skipped), direction_(direction),
+          process_(std::move(process)) {}
+
+    void Files(const std::string&) override {
+        ui_.Lists.SelectAllItems(SideOf(direction_));
+        process_();
     }
+    bool Enter(const std::string& folder, std::string& reason) override {
+        return ui_.Tree.EnterDirectory(folder, reason);
+    }
+    void Skipped(const std::string& folder, const std::string& reason) override {
+        skipped_.push_back(folder + " (" + reason + ")");
+        ui_.Status.UpdateStatus(
+            FillIn("The directory %s cannot be entered; it is skipped.", folder));
+    }
+    void Returned(const std::string& folder) override {
+        std::string reason;
+        ui_.Tree.EnterDirectory(folder, reason);
+    }
+    void Resumed() override { ui_.Status.UpdateStatus(ProcessingFoundMessage); }
+    void Between() override { ui_.Tree.LetMessagesThrough(); }
+    bool Stopped() override { return state_.AbortRequested; }
+
+private:
+    RunFrontEnd& ui_;
+    const TQV_PrgState& state_;
+    std::vector<std::string>& skipped_;
+    Direction direction_;
+    ProcessFolder process_;
+};
+
+} // namespace
+
+void TQV_FileRuns::Walk(Direction direction, bool recurse, const std::string& directory) {
+    TreeVisitor visitor(ui_, p_.State, skipped_, direction,
+                        [this, direction] { ProcessFileList(direction); });
+    WalkFolders(directory, recurse, visitor);
 }
 
 void TQV_FileRuns::StopProcess() {
