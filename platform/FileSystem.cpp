@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include "FlushGroup.h"
 #include "Paths.h"
 
 #include <atomic>
@@ -194,6 +195,9 @@ bool RefusesUnnamedFiles(int err) {
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
+AtomicFile::AtomicFile(std::string target, FlushGroup* group)
+    : target_(std::move(target)), group_(group) {}
+
 AtomicFile::~AtomicFile() {
     Discard();
 }
@@ -204,6 +208,8 @@ int AtomicFile::Open(unsigned mode) {
     if (FileNamePart(target_).size() > NAME_MAX)
         return ENAMETOOLONG;
     const auto bits = static_cast<mode_t>(mode & 07777);
+    if (group_)
+        group_->Watch(FolderOf(target_));
 
     fd_ = open(FolderOf(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, bits & 0700);
     if (fd_ < 0 && !RefusesUnnamedFiles(errno))
@@ -260,7 +266,7 @@ int AtomicFile::LinkUnderTemporaryName(std::string& path) const {
 int AtomicFile::Commit(bool replace) {
     if (fd_ < 0)
         return EBADF;
-    if (fsync(fd_) != 0)
+    if (!group_ && fsync(fd_) != 0)
         return errno;
     if (unnamed_) {
         int err = LinkAs(target_);
@@ -284,6 +290,11 @@ int AtomicFile::Commit(bool replace) {
     }
     committed_ = true;
     tempPath_.clear();
+    if (group_) {
+        group_->Hold(fd_, target_);
+        fd_ = -1;
+        return 0;
+    }
     // The data are on disk already: a failure to close could not lose them any more.
     close(fd_);
     fd_ = -1;

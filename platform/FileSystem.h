@@ -6,6 +6,8 @@
 
 namespace qv {
 
+class FlushGroup;
+
 // Renames a file without ever replacing an existing one: the rename fails with EEXIST when the
 // new name is taken. Returns 0 or an errno value.
 int RenameNoReplace(const std::string& from, const std::string& to);
@@ -73,6 +75,9 @@ private:
 class AtomicFile {
 public:
     explicit AtomicFile(std::string target);
+    // With a group, set before Open, Commit leaves the flush to the group: the file takes its
+    // name unflushed and the group holds it open until its Flush.
+    explicit AtomicFile(std::string target, FlushGroup* group);
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     ~AtomicFile(); // discards an uncommitted file
@@ -94,7 +99,8 @@ public:
     // true the file moves over an existing target in one step, replacing nothing else. Returns
     // 0 or an errno value. When the file could not take its name it stays open (Fd) for
     // Discard; when only the flush of the folder failed the file is already in place
-    // (Committed() is true) but its new name may not survive a crash.
+    // (Committed() is true) but its new name may not survive a crash. With a flush group
+    // neither file nor folder is flushed here, and the group takes the open file.
     int Commit(bool replace = true);
     bool Committed() const { return committed_; }
 
@@ -109,6 +115,7 @@ private:
     int LinkUnderTemporaryName(std::string& path) const;
 
     std::string target_;
+    FlushGroup* group_ = nullptr;
     std::string tempPath_;
     int fd_ = -1;
     bool unnamed_ = false;
