@@ -354,7 +354,7 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     const std::string target = path + CryptExtension;
     if (IsDirectory(target))
         return CryptCannotCreateOutput;
-    AtomicFile output(target);
+    AtomicFile output(target, FlushLater);
     if (output.Open(st.st_mode & 0777) != 0)
         return CryptCannotCreateOutput;
 
@@ -426,7 +426,17 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
 }
 
 std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedName) {
-    UniqueFd input(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    return Decipher(path, &storedName);
+}
+
+std::int32_t TQV_Pwd::TestFile(const std::string& path) {
+    return Decipher(path, nullptr);
+}
+
+std::int32_t TQV_Pwd::Decipher(const std::string& path, std::string* storedName) {
+    // Testing only reads: an archive on read-only media can be tested.
+    const bool writing = storedName != nullptr;
+    UniqueFd input(open(path.c_str(), (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (!input.Valid() || fstat(input.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return CryptCannotOpenInput;
@@ -437,11 +447,14 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     // backslash) it allows here too, so every file that was encrypted can be decrypted.
     const std::string outputPath = DerivedPlainPath(path);
     const std::string outputName = FileNamePart(outputPath);
-    if (outputName.empty() || outputName == "." || outputName == ".." || IsDirectory(outputPath))
-        return CryptCannotCreateOutput;
-    AtomicFile output(outputPath);
-    if (output.Open(st.st_mode & 0777) != 0)
-        return CryptCannotCreateOutput;
+    AtomicFile output(outputPath, FlushLater);
+    if (writing) {
+        if (outputName.empty() || outputName == "." || outputName == ".." ||
+            IsDirectory(outputPath))
+            return CryptCannotCreateOutput;
+        if (output.Open(st.st_mode & 0777) != 0)
+            return CryptCannotCreateOutput;
+    }
 
     CryptHeader header;
     if (const std::int32_t code = ReadCryptHeader(input.Get(), header); code != CryptOk)
@@ -467,7 +480,9 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
 
     // From here on plain bytes may be on disk: every failure overwrites what was written before
     // the file is given up.
-    auto fail = [&output](std::int32_t code) {
+    auto fail = [&output, writing](std::int32_t code) {
+        if (!writing)
+            return code;
         if (!OverwriteContent(output.Fd()) && !output.TempPath().empty())
             WipeOrRemove(output.TempPath());
         output.Discard();
@@ -486,7 +501,7 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
         std::uint8_t* plain = behind.Buffer(k);
         if (!cipher.Decipher(enciphered.data(), plain, length / 8, counter))
             return fail(CryptStopped);
-        if (!output.Write(plain, plainBytes))
+        if (writing && !output.Write(plain, plainBytes))
             return fail(CryptWriteFailed);
         behind.Hand(k, plainBytes);
         if (ChunkDone)
@@ -494,6 +509,8 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
     }
     if (behind.Finish() != header.DataChecksum)
         return fail(CryptWrongPassword);
+    if (!writing)
+        return CryptOk;
 
     if (output.Commit(true) != 0) {
         if (!output.Committed())
@@ -511,7 +528,7 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
         } else {
             const std::string storedPath = JoinPath(DirectoryPart(outputPath), stored);
             if (RenameNoReplace(outputPath, storedPath) == 0) {
-                if (!SyncDirectoryOf(storedPath)) {
+                if (!FlushLater && !SyncDirectoryOf(storedPath)) {
                     WipeOrRemove(storedPath);
                     return CryptWriteFailed;
                 }
@@ -519,7 +536,7 @@ std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedNa
             }
         }
     }
-    storedName = finalName;
+    *storedName = finalName;
     return CryptOk;
 }
 

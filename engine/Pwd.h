@@ -11,6 +11,8 @@
 
 namespace qv {
 
+class FlushGroup;
+
 // Encryption methods: the fourth byte of a crypted file's magic names its method.
 enum CipherMethod : std::int32_t {
     MethodOldDes = 0,    // "QV97": DES without chaining, read only
@@ -76,6 +78,10 @@ public:
     // Called after every 10240-byte chunk; the desktop program lets its window messages
     // through here, so the progress timer and the stop button act during long files.
     std::function<void()> ChunkDone;
+    // When set, EncryptFile and DecryptFile leave the flush of their output to this group: the
+    // output takes its name unflushed, and the caller makes it durable with the group's Flush
+    // before anything depends on it (before the source is wiped or deleted).
+    FlushGroup* FlushLater = nullptr;
 
     // Takes typed password bytes: copies them, masks them in place and sets PasswordLength.
     // HasPassword is left to the caller.
@@ -94,6 +100,14 @@ public:
     // the derived name (no stored name, a name that is not a plain file name, or one already
     // taken); on failure it is left as it was. The crypted file is never changed.
     [[nodiscard]] std::int32_t DecryptFile(const std::string& path, std::string& storedName);
+    // Deciphers path as DecryptFile does and checks the key and the data checksum, writing
+    // nothing; the file is only read. 0 when the password opens the file and its data are whole,
+    // else DecryptFile's codes (CryptWrongPassword for a wrong password or damaged data).
+    [[nodiscard]] std::int32_t TestFile(const std::string& path);
+
+private:
+    // DecryptFile with storedName, TestFile without.
+    std::int32_t Decipher(const std::string& path, std::string* storedName);
 };
 
 } // namespace qv

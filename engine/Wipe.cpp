@@ -1,6 +1,7 @@
 #include "Wipe.h"
 
 #include "FileSystem.h"
+#include "FlushGroup.h"
 #include "Paths.h"
 #include "Random.h"
 #include "SecureMemory.h"
@@ -16,7 +17,10 @@ namespace {
 
 constexpr int WipeFailed = -2;
 
-bool OverwriteOnce(int fd, const std::uint8_t* block, std::size_t size, WipeObserver* observer) {
+// Overwrites the whole length of the file at fd with the repeated block, and flushes that to disk
+// unless flush is false (the caller flushes it later, before the truncation).
+bool OverwriteOnce(int fd, const std::uint8_t* block, std::size_t size, WipeObserver* observer,
+                   bool flush = true) {
     std::size_t written = 0;
     do {
         const std::size_t offsetInBlock = written % WipeBlockSize;
@@ -37,7 +41,7 @@ bool OverwriteOnce(int fd, const std::uint8_t* block, std::size_t size, WipeObse
     } while (written < size);
     // The new bytes must reach the disk before the truncation frees the file's blocks; otherwise
     // the old content would stay on disk.
-    return fdatasync(fd) == 0 || errno == EINVAL;
+    return !flush || fdatasync(fd) == 0 || errno == EINVAL;
 }
 
 // One block of the pseudo-random generator's bytes, the pattern every overwrite repeats.
@@ -68,7 +72,11 @@ bool OverwriteContent(int fd) {
            ftruncate(fd, 0) == 0;
 }
 
-int WipeFile(const std::string& path, WipeObserver* observer) {
+namespace {
+
+// The steps of WipeFile; with a group the overwrite is not flushed, the name is erased while
+// the file is still open, and the group takes the file (its ticket in ticket) for FinishWipe.
+int Wipe(const std::string& path, WipeObserver* observer, FlushGroup* group, std::size_t* ticket) {
     // Only a regular file is wiped. Through a symbolic link the overwrite would destroy the
     // content of the file it points to, which stays in place; a caller deleting the link then
     // loses nothing.
@@ -81,6 +89,8 @@ int WipeFile(const std::string& path, WipeObserver* observer) {
     const std::string dir = DirectoryPart(path);
     const std::string firstName = JoinPath(dir, WipeFirstName);
     const std::string secondName = JoinPath(dir, WipeSecondName);
+    if (group)
+        group->Watch(dir.empty() ? std::string(".") : dir);
 
     if (RenameNoReplace(path, firstName) != 0)
         return WipeFailed;
@@ -106,9 +116,20 @@ int WipeFile(const std::string& path, WipeObserver* observer) {
         return failAndRestore();
     struct stat st {};
     if (fstat(fd, &st) != 0 ||
-        !OverwriteOnce(fd, block.data(), static_cast<std::size_t>(st.st_size), observer)) {
+        !OverwriteOnce(fd, block.data(), static_cast<std::size_t>(st.st_size), observer,
+                       group == nullptr)) {
         close(fd);
         return failAndRestore();
+    }
+    if (group) {
+        // The open file keeps its blocks, and the overwrite in them, until the group has flushed
+        // it; the name is free for the next file of this folder.
+        if (unlink(secondName.c_str()) != 0) {
+            close(fd);
+            return failAndRestore();
+        }
+        *ticket = group->Hold(fd, secondName);
+        return 0;
     }
     if (observer)
         observer->Overwritten(fd);
@@ -120,6 +141,23 @@ int WipeFile(const std::string& path, WipeObserver* observer) {
         return failAndRestore();
     SyncDirectoryOf(secondName);
     return 0;
+}
+
+} // namespace
+
+int WipeFile(const std::string& path, WipeObserver* observer) {
+    return Wipe(path, observer, nullptr, nullptr);
+}
+
+int StartWipe(const std::string& path, FlushGroup& group, std::size_t& ticket,
+              WipeObserver* observer) {
+    return Wipe(path, observer, &group, &ticket);
+}
+
+bool FinishWipe(int fd, WipeObserver* observer) {
+    if (observer)
+        observer->Overwritten(fd);
+    return ftruncate(fd, 0) == 0;
 }
 
 } // namespace qv
