@@ -2,11 +2,13 @@
 
 #include "CryptFile.h"
 #include "FileSystem.h"
+#include "FlushGroup.h"
 #include "ListEntries.h"
 #include "Paths.h"
 #include "Pwd.h"
 #include "Wipe.h"
 
+#include <memory>
 #include <unistd.h>
 
 namespace qv {
@@ -21,12 +23,16 @@ bool DeletePlainly(const std::string& path) {
     return true;
 }
 
+} // namespace
+
 // The part of both directions after the checks of the source: the password, the engine between
 // the permission bits, the output's bits and the source's disposal.
 class OneFileRun {
 public:
-    OneFileRun(CryptOutcome& outcome, CryptFileSteps& steps, StatusLine* status)
-        : outcome_(outcome), steps_(steps), status_(status) {}
+    // With outputs, the engine leaves the flush of the output to that group.
+    OneFileRun(CryptOutcome& outcome, CryptFileSteps& steps, StatusLine* status,
+               FlushGroup* outputs = nullptr)
+        : outcome_(outcome), steps_(steps), status_(status), outputs_(outputs) {}
 
     // Checks the source and the output; false when the outcome is already decided.
     bool Admit(const std::string& outputPath) {
@@ -53,7 +59,9 @@ public:
             return Decide(CryptStatus::NoPassword);
         GetPermissions(outcome_.SourcePath, mode_);
         SetArchiveOnly(outcome_.SourcePath);
+        holder->FlushLater = outputs_;
         outcome_.Code = steps_.RunEngine([&] { return engine(*holder); });
+        holder->FlushLater = nullptr;
         if (outcome_.Code != CryptOk) {
             RestoreSource();
             if (decrypting_ && outcome_.Code == CryptWrongPassword)
@@ -66,23 +74,40 @@ public:
     // Decrypting: the password has served once the output is in place, or proved wrong.
     void Decrypting() { decrypting_ = true; }
 
-    // The output is in place: it takes the source's bits, the front end has its last word, and
-    // the source goes as disposal says (or keeps its own bits when it stays).
-    void Finish(SourceDisposal disposal) {
+    // The output is in place and on disk: it takes the source's bits and the front end has its
+    // last word. False when the front end withdrew it; the source has its own bits again.
+    bool Accept() {
         SetPermissions(outcome_.OutputPath, mode_);
         if (decrypting_)
             steps_.PasswordServed(outcome_.SourcePath);
         if (!steps_.OutputWritten(outcome_.OutputPath, outcome_.OutputExisted)) {
             RestoreSource();
-            Decide(CryptStatus::Withdrawn);
-            return;
+            return Decide(CryptStatus::Withdrawn);
         }
         outcome_.Status = CryptStatus::Done;
+        return true;
+    }
+
+    // Then the source goes as disposal says (or keeps its own bits when it stays).
+    void Finish(SourceDisposal disposal) {
+        if (!Accept())
+            return;
         outcome_.SourceErased =
             EraseFile(outcome_.SourcePath, disposal, status_, &outcome_.WipeBlockedBy);
         if (!outcome_.SourceErased)
             RestoreSource();
     }
+
+    // An output that its group could not flush may be incomplete on disk: it is taken away,
+    // and the source, complete, stays as it was.
+    void GiveUpUnflushed() {
+        unlink(outcome_.OutputPath.c_str());
+        RestoreSource();
+        outcome_.Code = CryptWriteFailed;
+        Decide(CryptStatus::Failed);
+    }
+
+    void RestoreSource() { SetPermissions(outcome_.SourcePath, mode_); }
 
 private:
     bool Decide(CryptStatus status) {
@@ -90,16 +115,13 @@ private:
         return false;
     }
 
-    void RestoreSource() { SetPermissions(outcome_.SourcePath, mode_); }
-
     CryptOutcome& outcome_;
     CryptFileSteps& steps_;
     StatusLine* status_;
+    FlushGroup* outputs_;
     unsigned mode_ = 0600;
     bool decrypting_ = false;
 };
-
-} // namespace
 
 bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* status,
                std::string* inTheWay) {
@@ -131,43 +153,116 @@ bool EraseFile(const std::string& path, SourceDisposal disposal, StatusLine* sta
 
 CryptOutcome EncryptOne(const std::string& sourcePath, std::int32_t method, SourceDisposal disposal,
                         CryptFileSteps& steps, StatusLine* status) {
-    CryptOutcome outcome;
-    outcome.SourcePath = AbsolutePath(sourcePath);
-    outcome.OutputPath = outcome.SourcePath + CryptExtension;
-    OneFileRun run(outcome, steps, status);
-    if (!run.Admit(outcome.OutputPath))
-        return outcome;
-    const std::string& source = outcome.SourcePath;
-    if (!run.Run([&](TQV_Pwd& holder) { return holder.EncryptFile(source, method); }))
-        return outcome;
-    run.Finish(disposal);
-    return outcome;
+    SplitCrypt crypt(steps, status);
+    if (crypt.Encrypt(sourcePath, method, nullptr))
+        crypt.FinishAlone(disposal);
+    return crypt.Outcome();
 }
 
 CryptOutcome DecryptOne(const std::string& cryptedPath, SourceDisposal disposal,
                         CryptFileSteps& steps, StatusLine* status) {
-    CryptOutcome outcome;
-    outcome.SourcePath = AbsolutePath(cryptedPath);
-    const std::string name = FileNamePart(outcome.SourcePath);
+    SplitCrypt crypt(steps, status);
+    if (crypt.Decrypt(cryptedPath, nullptr))
+        crypt.FinishAlone(disposal);
+    return crypt.Outcome();
+}
+
+SplitCrypt::SplitCrypt(CryptFileSteps& steps, StatusLine* status)
+    : steps_(steps), status_(status) {}
+
+SplitCrypt::~SplitCrypt() = default;
+
+bool SplitCrypt::Encrypt(const std::string& sourcePath, std::int32_t method, FlushGroup* outputs) {
+    outcome_ = CryptOutcome();
+    outcome_.SourcePath = AbsolutePath(sourcePath);
+    outcome_.OutputPath = outcome_.SourcePath + CryptExtension;
+    heldPath_ = outcome_.OutputPath;
+    run_ = std::make_unique<OneFileRun>(outcome_, steps_, status_, outputs);
+    if (!run_->Admit(outcome_.OutputPath))
+        return false;
+    const std::string& source = outcome_.SourcePath;
+    written_ = run_->Run([&](TQV_Pwd& holder) { return holder.EncryptFile(source, method); });
+    return written_;
+}
+
+bool SplitCrypt::Decrypt(const std::string& cryptedPath, FlushGroup* outputs) {
+    outcome_ = CryptOutcome();
+    outcome_.SourcePath = AbsolutePath(cryptedPath);
+    run_ = std::make_unique<OneFileRun>(outcome_, steps_, status_, outputs);
+    const std::string name = FileNamePart(outcome_.SourcePath);
     if (name.size() <= 4 || !IsCryptedFileName(name)) {
-        outcome.Status = CryptStatus::NotCryptedName;
-        return outcome;
+        outcome_.Status = CryptStatus::NotCryptedName;
+        return false;
     }
-    outcome.OutputPath = DerivedPlainPath(outcome.SourcePath);
-    OneFileRun run(outcome, steps, status);
-    run.Decrypting();
-    if (!run.Admit(outcome.OutputPath))
-        return outcome;
-    const std::string& source = outcome.SourcePath;
+    outcome_.OutputPath = DerivedPlainPath(outcome_.SourcePath);
+    heldPath_ = outcome_.OutputPath;
+    run_->Decrypting();
+    if (!run_->Admit(outcome_.OutputPath))
+        return false;
+    const std::string& source = outcome_.SourcePath;
     std::string storedName;
-    if (!run.Run([&](TQV_Pwd& holder) { return holder.DecryptFile(source, storedName); }))
-        return outcome;
+    written_ = run_->Run([&](TQV_Pwd& holder) { return holder.DecryptFile(source, storedName); });
+    if (!written_)
+        return false;
     if (!storedName.empty()) {
-        outcome.StoredName = storedName;
-        outcome.OutputPath = JoinPath(DirectoryPart(outcome.OutputPath), storedName);
+        outcome_.StoredName = storedName;
+        outcome_.OutputPath = JoinPath(DirectoryPart(outcome_.OutputPath), storedName);
     }
-    run.Finish(disposal);
-    return outcome;
+    return true;
+}
+
+void SplitCrypt::FinishAlone(SourceDisposal disposal) {
+    if (written_)
+        run_->Finish(disposal);
+    written_ = false;
+}
+
+void SplitCrypt::Complete(const FlushGroup& outputs, SourceDisposal disposal, FlushGroup& wipes) {
+    if (!written_)
+        return;
+    written_ = false;
+    if (!outputs.Flushed(heldPath_)) {
+        run_->GiveUpUnflushed();
+        return;
+    }
+    if (!run_->Accept())
+        return;
+    switch (disposal) {
+    case SourceDisposal::Keep:
+        run_->RestoreSource();
+        return;
+    case SourceDisposal::Wipe:
+    case SourceDisposal::WipeElseDelete:
+        if (StartWipe(outcome_.SourcePath, wipes, wipeTicket_) == 0) {
+            wiping_ = true;
+            return;
+        }
+        outcome_.WipeBlockedBy = WipeNameInTheWay(outcome_.SourcePath);
+        if (disposal == SourceDisposal::WipeElseDelete && unlink(outcome_.SourcePath.c_str()) == 0)
+            outcome_.SourceErased = true;
+        break;
+    case SourceDisposal::Delete:
+        SetArchiveOnly(outcome_.SourcePath);
+        // The folder is flushed with the others when the run settles its wipes.
+        wipes.Watch(DirectoryPart(outcome_.SourcePath));
+        outcome_.SourceErased = unlink(outcome_.SourcePath.c_str()) == 0;
+        break;
+    }
+    if (!outcome_.SourceErased)
+        run_->RestoreSource();
+}
+
+void SplitCrypt::FinishWipe(const FlushGroup& wipes) {
+    if (!wiping_)
+        return;
+    wiping_ = false;
+    if (wipes.Flushed(wipeTicket_) && qv::FinishWipe(wipes.Fd(wipeTicket_))) {
+        outcome_.SourceErased = true;
+        return;
+    }
+    // The name is gone, but the overwrite may not have reached the disk.
+    outcome_.SourceErased = true;
+    outcome_.WipeNotFlushed = true;
 }
 
 std::string WipeBlockedReason(const std::string& blocker) {

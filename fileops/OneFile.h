@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace qv {
@@ -87,6 +88,9 @@ struct CryptOutcome {
     std::string OutputPath;    // absolute; after decryption the name the plain file took
     std::string StoredName;    // decryption: the name from the header the plain file took, or ""
     std::string WipeBlockedBy; // the source's wipe failed because this file was in its way
+    // In a batch: the source's name is erased, but the flush of its overwrite failed, so the
+    // old content may still be on disk.
+    bool WipeNotFlushed = false;
 };
 
 // Encrypts sourcePath (made absolute at the start) into sourcePath + ".cry" with method:
@@ -105,6 +109,49 @@ CryptOutcome EncryptOne(const std::string& sourcePath, std::int32_t method, Sour
 // never changed.
 CryptOutcome DecryptOne(const std::string& cryptedPath, SourceDisposal disposal,
                         CryptFileSteps& steps, StatusLine* status = nullptr);
+
+class FlushGroup;
+class OneFileRun;
+
+// EncryptOne and DecryptOne in halves, for a run that makes the outputs of many files durable
+// together and then flushes the overwrites of their sources' wipes together:
+//   1. Encrypt or Decrypt: the checks, the password and the engine, with the output left
+//      unflushed in outputs (any thread; one operation per SplitCrypt);
+//   2. outputs.Flush(), then Complete: an output that is not on disk is taken away and the
+//      source stays; else the output's bits, the front end's word on it (PasswordServed,
+//      OutputWritten, on the calling thread, after the flush), and the source's disposal, a
+//      wipe being started in wipes and a delete done at once;
+//   3. wipes.Flush(), then FinishWipe; then wipes.Settle() flushes the erased names.
+// Outcome() is final after step 3. steps must outlive the operation.
+class SplitCrypt {
+public:
+    SplitCrypt(CryptFileSteps& steps, StatusLine* status = nullptr);
+    SplitCrypt(const SplitCrypt&) = delete;
+    SplitCrypt& operator=(const SplitCrypt&) = delete;
+    ~SplitCrypt();
+
+    // True when the output is written and waits for the flush; else the outcome is decided.
+    // Without a group the output is flushed at once, as EncryptOne does it.
+    bool Encrypt(const std::string& sourcePath, std::int32_t method, FlushGroup* outputs);
+    bool Decrypt(const std::string& cryptedPath, FlushGroup* outputs);
+
+    void Complete(const FlushGroup& outputs, SourceDisposal disposal, FlushGroup& wipes);
+    void FinishWipe(const FlushGroup& wipes);
+    // Step 2 and 3 for an output written without a group (already on disk).
+    void FinishAlone(SourceDisposal disposal);
+
+    const CryptOutcome& Outcome() const { return outcome_; }
+
+private:
+    CryptFileSteps& steps_;
+    StatusLine* status_;
+    CryptOutcome outcome_;
+    std::unique_ptr<OneFileRun> run_;
+    std::string heldPath_; // the path the output was given to its group under
+    bool written_ = false;
+    bool wiping_ = false;
+    std::size_t wipeTicket_ = 0;
+};
 
 // "File %s not found." with %s replaced by subject: every "%s" of a message takes the name or
 // path the message is about, as it is (a "%" in a name is no directive).
