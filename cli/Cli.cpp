@@ -1,7 +1,10 @@
 #include "Cli.h"
 
 #include "CryptFile.h"
+#include "FileBatch.h"
+#include "FileListBox.h"
 #include "FileSystem.h"
+#include "FolderWalk.h"
 #include "ListEntries.h"
 #include "OneFile.h"
 #include "PasswordInput.h"
@@ -13,10 +16,18 @@
 #include "Signals.h"
 #include "StoredPasswords.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -26,6 +37,7 @@ namespace {
 
 constexpr const char* HelpText = R"(Usage: quorvane-cli encrypt [OPTIONS] FILE...
        quorvane-cli decrypt [OPTIONS] FILE.cry...
+       quorvane-cli test [OPTIONS] FILE.cry...
        quorvane-cli info FILE.cry...
 
 Encrypts and decrypts whole files with a password, in Quorvane's crypted-file format
@@ -37,6 +49,9 @@ Commands:
   decrypt   Write the plain file next to each FILE.cry, under the name stored in the
             crypted file when that is a plain file name not yet taken there (else
             under FILE.cry without ".cry"), then delete FILE.cry.
+  test      Check that the password opens each crypted file and that its data
+            match the checksum in its header, writing nothing: for old archives
+            and backups.
   info      Show the method, the plain size and the stored name of each crypted
             file. Needs no password.
 
@@ -47,7 +62,19 @@ Options:
   -f, --force             Replace an existing FILE.cry (encrypt) or plain file
                           (decrypt). Without it such a file is left alone and
                           reported as a failure. A stored name never replaces a file.
-  -v, --verbose           Name every file written, on standard output.
+  -r, --recursive         Also take folders: each folder named is walked, its own
+                          files first, then each subfolder with everything below
+                          it, in the order of their names (letters without regard
+                          to case). encrypt takes every file whose name does not
+                          end in .cry (in any letter case), decrypt and test every
+                          .cry file. Symbolic links are not followed and pseudo
+                          file systems (/proc, /sys, ...) not entered; a folder
+                          that cannot be read is reported and skipped, and the
+                          command ends with status 1.
+  -j, --jobs N            Work on N files at once (default: the number of
+                          processors; 1 works on one file after the other).
+  -v, --verbose           Name every file written (test: every file that opens),
+                          on standard output.
       --password-file FILE
                           Read the password from FILE.
       --password-fd N     Read the password from file descriptor N (to its end).
@@ -71,8 +98,8 @@ The password:
   is not part of the password. One password serves every file of the command.
   Letter case matters. Lengths in bytes:
     encrypting  DES 6 to 8, IDEA 6 to 16, 3xDES 6 to 24
-    decrypting  6 to 24 (a longer password than the method's key takes counts
-                only as far as the key reaches)
+    decrypting and testing  6 to 24 (a longer password than the method's key
+                takes counts only as far as the key reaches)
 
 Stored passwords (--store):
   The database keeps each file's password under the file's full path,
@@ -107,18 +134,29 @@ Stored passwords (--store):
   so two files whose paths differ only in case share one entry.
 
 Progress:
-  While a file is processed, a bar with the throughput is shown on standard error
-  when that is a terminal; nothing of the kind otherwise.
+  When standard error is a terminal, one line there shows how many files are
+  done of how many, the megabytes done of all, the throughput and the time
+  left; nothing of the kind otherwise.
+
+Safety on disk:
+  The files are worked on in batches. The outputs of a batch are written and
+  made durable together (one flush of each file system), and only then are the
+  plain files of the batch wiped (encrypt) or the crypted files deleted
+  (decrypt); the overwrites of the wipe are flushed together as well. A crash
+  or a power cut at any moment leaves every file in at least one complete copy.
 
 Failures:
   Each failure names the file and the reason on standard error; the remaining
   files are still processed. A failed file loses nothing: the source stays as it
   was, no partial output is left behind, and an existing file of the output's name
-  is never harmed. Ctrl+C stops the file in hand the same way and ends the command.
+  is never harmed. Ctrl+C stops the files in hand the same way; the files already
+  written are finished (made durable, then their sources wiped or deleted), and
+  the command ends.
 
 Exit status:
-  0    every file succeeded
-  1    at least one file failed
+  0    every file succeeded (test: every file opens with the password and its
+       data match their checksum)
+  1    at least one file failed, or a folder could not be read
   2    the command line, the password, the master password or the database
        was not usable; no file was touched
   128+N  stopped by signal N (130 for Ctrl+C)
@@ -131,6 +169,8 @@ struct Options {
     bool keep = false;
     bool force = false;
     bool verbose = false;
+    bool recursive = false;
+    unsigned jobs = 0; // 0: one for each processor
     bool help = false;
     bool passwordGiven = false;
     PasswordRequest password;
@@ -140,6 +180,20 @@ struct Options {
     PasswordRequest masterPassword;
     std::vector<std::string> files;
 };
+
+// More workers than this only queue for the disk.
+constexpr unsigned MaxJobs = 256;
+
+bool JobsFromText(const std::string& text, unsigned& jobs) {
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned n = static_cast<unsigned>(std::stoul(text));
+    if (n < 1 || n > MaxJobs)
+        return false;
+    jobs = n;
+    return true;
+}
 
 bool MethodFromName(const std::string& name, std::int32_t& method) {
     const std::string lower = AsciiLower(name);
@@ -175,7 +229,7 @@ bool SourceOption(const std::string& name, bool& master, PasswordSource& source)
 bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        error = "a command is needed: encrypt, decrypt or info";
+        error = "a command is needed: encrypt, decrypt, test or info";
         return false;
     }
     std::size_t i = 0;
@@ -183,8 +237,9 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
         o.help = true;
         return true;
     }
-    if (args[0] != "encrypt" && args[0] != "decrypt" && args[0] != "info") {
-        error = "unknown command \"" + args[0] + "\"; the commands are encrypt, decrypt and info";
+    if (args[0] != "encrypt" && args[0] != "decrypt" && args[0] != "test" && args[0] != "info") {
+        error =
+            "unknown command \"" + args[0] + "\"; the commands are encrypt, decrypt, test and info";
         return false;
     }
     o.command = args[i++];
@@ -221,16 +276,16 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
                 value = arg.substr(eq + 1);
                 hasValue = true;
             }
-        } else if (arg.size() > 2 && arg[1] == 'm') {
-            name = "-m";
+        } else if (arg.size() > 2 && (arg[1] == 'm' || arg[1] == 'j')) {
+            name = arg.substr(0, 2);
             value = arg.substr(2);
             hasValue = true;
         }
         bool master = false;
         PasswordSource source = PasswordSource::Terminal;
         const bool sourceOption = SourceOption(name, master, source);
-        const bool takesValue =
-            name == "-m" || name == "--method" || name == "--db" || sourceOption;
+        const bool takesValue = name == "-m" || name == "--method" || name == "-j" ||
+                                name == "--jobs" || name == "--db" || sourceOption;
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) {
                 error = "option " + name + " needs a value";
@@ -267,10 +322,20 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.force = true;
         } else if (name == "--verbose") {
             o.verbose = true;
-        } else if (name[1] != '-' && name.find_first_not_of("kfv", 1) == std::string::npos) {
-            // Short switches, alone or together: -k, -kfv
+        } else if (name == "--recursive") {
+            o.recursive = true;
+        } else if (name == "-j" || name == "--jobs") {
+            if (!JobsFromText(value, o.jobs)) {
+                error = "--jobs needs a number of files from 1 to " + std::to_string(MaxJobs);
+                return false;
+            }
+        } else if (name[1] != '-' && name.find_first_not_of("kfvr", 1) == std::string::npos) {
+            // Short switches, alone or together: -k, -kfv, -rv
             for (std::size_t k = 1; k < name.size(); ++k)
-                (name[k] == 'k' ? o.keep : name[k] == 'f' ? o.force : o.verbose) = true;
+                (name[k] == 'k'   ? o.keep
+                 : name[k] == 'f' ? o.force
+                 : name[k] == 'r' ? o.recursive
+                                  : o.verbose) = true;
         } else {
             const bool password = name.rfind("--pass", 0) == 0 || name.rfind("--master", 0) == 0;
             error = "unknown option " + name +
@@ -288,9 +353,16 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
         error = "--method applies to encrypt only; a crypted file names its own method";
         return false;
     }
-    if (o.command == "info" && (o.passwordGiven || o.keep || o.force || o.store ||
-                                !o.database.empty() || o.masterPasswordGiven)) {
+    if (o.command == "info" &&
+        (o.passwordGiven || o.keep || o.force || o.store || !o.database.empty() ||
+         o.masterPasswordGiven || o.recursive || o.jobs != 0)) {
         error = "info takes no password and changes no file";
+        return false;
+    }
+    if (o.command == "test" &&
+        (o.keep || o.force || o.store || !o.database.empty() || o.masterPasswordGiven)) {
+        error = "test changes no file and takes the password given; --keep, --force and "
+                "--store do not apply";
         return false;
     }
     if (!o.store && (!o.database.empty() || o.masterPasswordGiven)) {
@@ -358,16 +430,21 @@ std::string Printable(const std::string& name) {
 
 // The password given for the command: read before the first file, or, when decrypting with
 // stored passwords, when the first file without a stored one comes. It is asked for once: a
-// failure is remembered and serves every later file.
+// failure is remembered and serves every later file. The workers ask for it at once; the
+// first one reads it while the others wait.
 class GivenPassword {
 public:
-    GivenPassword(TQV_Pwd& pwd, const PasswordRequest& request, PasswordRules rules)
-        : pwd_(pwd), request_(request), rules_(std::move(rules)) {}
+    GivenPassword(TQV_Pwd& pwd, const PasswordRequest& request, PasswordRules rules,
+                  RunProgress& progress)
+        : pwd_(pwd), request_(request), rules_(std::move(rules)), progress_(progress) {}
 
     // Makes pwd hold the password; false, with the reason in error, when there is none.
     bool Obtain(std::string& error) {
+        const std::lock_guard lock(mutex_);
         if (!tried_) {
             tried_ = true;
+            // Nothing is drawn over the prompt while the password is typed.
+            const auto quiet = progress_.Pause();
             SecureBytes password;
             if (ReadPassword(request_, rules_, password, error_)) {
                 pwd_.SetTypedPassword(password.data(), password.size());
@@ -378,203 +455,303 @@ public:
         return pwd_.HasPassword;
     }
 
+    // Gives holder the password obtained.
+    void CopyTo(TQV_Pwd& holder) {
+        const std::lock_guard lock(mutex_);
+        CopyPassword(pwd_, holder);
+    }
+
+    static void CopyPassword(const TQV_Pwd& from, TQV_Pwd& to) {
+        const SecureBytes typed = from.TypedPassword();
+        to.SetTypedPassword(typed.data(), typed.size());
+        to.HasPassword = from.HasPassword;
+    }
+
 private:
+    std::mutex mutex_;
     TQV_Pwd& pwd_;
     const PasswordRequest& request_;
     PasswordRules rules_;
+    RunProgress& progress_;
     bool tried_ = false;
     std::string error_;
 };
 
-// Runs the shared one-file operations for the command's files: answers their questions from the
-// options, gets each file's password (from the database first, when decrypting with --store),
-// shows the progress bar, files passwords, and turns every outcome into a line on standard error.
-class Runner : public CryptFileSteps {
+// What the files of one command share: the options, the password given, the database and the
+// progress line.
+struct Command {
+    const Options& o;
+    Direction direction;
+    bool testing; // the test command: decipher and check, write nothing
+    GivenPassword& given;
+    TQV_Pwd& stored; // the database's holder of a password taken from it
+    StoredPasswords* database;
+    std::mutex databaseLock;
+    RunProgress& progress;
+};
+
+// The engine's holders of one worker, which works on one file at a time.
+struct Worker {
+    TQV_Pwd pwd;    // the password given
+    TQV_Pwd stored; // decrypting with --store: the stored password of the file in hand
+    bool stop = false;
+};
+
+// One file of the command: answers the one-file operation's questions from the options, gets
+// the file's password (from the database first, when decrypting with --store), files
+// passwords, and turns the outcome into a line on standard error.
+class FileJob : public CryptFileSteps {
 public:
-    // pwd holds the password given; stored receives a password taken from the database, which
-    // is null without --store.
-    Runner(const Options& o, GivenPassword& given, TQV_Pwd& pwd, TQV_Pwd& stored,
-           StoredPasswords* database)
-        : o_(o), given_(given), pwd_(pwd), stored_(stored), database_(database) {
-        for (TQV_Pwd* holder : {&pwd_, &stored_}) {
-            holder->AbortRequested = &stop_;
-            holder->Progress = &blocks_;
-            holder->ChunkDone = [this] {
-                if (StopSignal() != 0)
-                    stop_ = true;
-                bar_.Update();
-            };
-        }
-    }
-
-    bool Encrypt(const std::string& path) {
-        Begin(path, Direction::Encrypt);
-        const std::string target = path + CryptExtension;
-        const CryptOutcome outcome = EncryptOne(
-            path, o_.method, o_.keep ? SourceDisposal::Keep : SourceDisposal::Wipe, *this);
-        if (outcome.Status != CryptStatus::Done)
-            return Failed(outcome, target);
-        if (o_.verbose)
-            std::printf("encrypted %s -> %s%s\n", path.c_str(), target.c_str(),
-                        database_ ? " (password stored)" : "");
-        if (!o_.keep && !outcome.SourceErased)
-            return Fail(path, "encrypted to " + target +
-                                  ", but the plain file could not be wiped; it is still there" +
-                                  (outcome.WipeBlockedBy.empty()
-                                       ? std::string()
-                                       : ": " + WipeBlockedReason(outcome.WipeBlockedBy)));
-        return true;
-    }
-
-    bool Decrypt(const std::string& path) {
-        Begin(path, Direction::Decrypt);
-        const std::string derived = DerivedPlainPath(path);
-        const CryptOutcome outcome =
-            DecryptOne(path, o_.keep ? SourceDisposal::Keep : SourceDisposal::Delete, *this);
-        if (outcome.Status != CryptStatus::Done)
-            return Failed(outcome, derived);
-        const std::string plain = outcome.StoredName.empty()
-                                      ? derived
-                                      : JoinPath(DirectoryPart(derived), outcome.StoredName);
-        if (o_.verbose)
-            std::printf("decrypted %s -> %s%s\n", path.c_str(), plain.c_str(),
-                        file_.fromDatabase ? " (stored password)" : "");
-        if (!o_.keep && !outcome.SourceErased)
-            return Fail(path, "decrypted to " + plain +
-                                  ", but the crypted file could not be "
-                                  "deleted");
-        return true;
-    }
+    FileJob(Command& command, Worker& worker, std::string path)
+        : c_(command), worker_(worker), path_(std::move(path)) {}
 
     // An existing output is replaced only with --force.
-    bool ReplaceExisting(const std::string&) override { return o_.force; }
+    bool ReplaceExisting(const std::string&) override { return c_.o.force; }
 
     // The password given, or when decrypting with --store the file's stored password. A
     // crypted file's password is stored under its plain file's full path: its own path without
     // ".cry".
     TQV_Pwd* PasswordFor(const std::string& sourcePath) override {
-        if (database_ && file_.direction == Direction::Decrypt) {
-            file_.key = DerivedPlainPath(sourcePath);
-            file_.fromDatabase = database_->Fetch(file_.path, file_.key);
-            if (file_.fromDatabase)
-                return &stored_;
+        if (c_.database && c_.direction == Direction::Decrypt) {
+            key_ = DerivedPlainPath(sourcePath);
+            const std::lock_guard lock(c_.databaseLock);
+            fromDatabase_ = c_.database->Fetch(path_, key_);
+            if (fromDatabase_) {
+                GivenPassword::CopyPassword(c_.stored, worker_.stored);
+                return &worker_.stored;
+            }
         }
-        if (!given_.Obtain(file_.error)) {
-            file_.silent = StopSignal() != 0;
-            if (database_ && file_.direction == Direction::Decrypt)
-                file_.error = "no password is stored for it, and " + file_.error;
+        if (!c_.given.Obtain(error_)) {
+            silent_ = StopSignal() != 0;
+            if (c_.database && c_.direction == Direction::Decrypt)
+                error_ = "no password is stored for it, and " + error_;
             return nullptr;
         }
-        return &pwd_;
-    }
-
-    std::int32_t RunEngine(const std::function<std::int32_t()>& engine) override {
-        bar_.Start(file_.path);
-        const std::int32_t code = engine();
-        bar_.Clear();
-        return code;
+        if (!worker_.pwd.HasPassword)
+            c_.given.CopyTo(worker_.pwd);
+        return &worker_.pwd;
     }
 
     // Decrypting with --store, a stored password leaves the database once the plain file is on
     // disk, or once it proved not to open the file; a decryption cut short keeps it. A database
     // that cannot be rewritten has said so; the file is decrypted all the same.
     void PasswordServed(const std::string&) override {
-        if (file_.fromDatabase)
-            database_->Consume(file_.path, file_.key);
+        if (!fromDatabase_)
+            return;
+        const std::lock_guard lock(c_.databaseLock);
+        c_.database->Consume(path_, key_);
     }
 
-    // Encrypting with --store, the password is filed once FILE.cry is written and before the
-    // plain file is wiped, and only for a file that is really encrypted: filing first would
-    // replace the entry of an older FILE.cry even when this encryption then fails.
+    // Encrypting with --store, the password is filed once FILE.cry is written and on disk and
+    // before the plain file is wiped, and only for a file that is really encrypted: filing
+    // first would replace the entry of an older FILE.cry even when this encryption then fails.
     bool OutputWritten(const std::string& outputPath, bool replaced) override {
-        if (!database_ || file_.direction != Direction::Encrypt)
+        if (!c_.database || c_.direction != Direction::Encrypt)
             return true;
-        if (database_->Store(file_.path, AbsolutePath(file_.path)))
-            return true;
-        const std::string target = file_.path + CryptExtension;
+        {
+            const std::lock_guard lock(c_.databaseLock);
+            if (c_.database->Store(path_, AbsolutePath(path_)))
+                return true;
+        }
+        const std::string target = path_ + CryptExtension;
         if (!replaced && unlink(outputPath.c_str()) == 0) {
             SyncDirectoryOf(outputPath);
-            file_.error = "not encrypted, as its password could not be stored; nothing was changed";
+            error_ = "not encrypted, as its password could not be stored; nothing was changed";
         } else {
-            file_.error = "encrypted to " + target +
-                          ", but its password could not be stored; the plain file was kept";
+            error_ = "encrypted to " + target +
+                     ", but its password could not be stored; the plain file was kept";
         }
         return false;
     }
 
-private:
-    // What the steps learn about the file in hand.
-    struct FileInHand {
-        std::string path; // as given
-        Direction direction = Direction::Encrypt;
-        std::string error;         // why there is no password, or why the output was withdrawn
-        bool silent = false;       // stopped at the password prompt: nothing more to say
-        bool fromDatabase = false; // decrypting with the file's stored password
-        std::string key;           // its key in the database
-    };
+    // The test command: the file is deciphered and checked, nothing is written.
+    CryptOutcome Test() {
+        CryptOutcome outcome;
+        outcome.SourcePath = AbsolutePath(path_);
+        if (!PathExists(outcome.SourcePath)) {
+            outcome.Status = CryptStatus::SourceMissing;
+        } else if (IsSymbolicLink(outcome.SourcePath) || !IsRegularFile(outcome.SourcePath)) {
+            outcome.Status = CryptStatus::NotAFile;
+        } else if (TQV_Pwd* holder = PasswordFor(outcome.SourcePath); !holder) {
+            outcome.Status = CryptStatus::NoPassword;
+        } else {
+            outcome.Code = holder->TestFile(outcome.SourcePath);
+            outcome.Status = outcome.Code == CryptOk ? CryptStatus::Done : CryptStatus::Failed;
+        }
+        return outcome;
+    }
 
-    void Begin(const std::string& path, Direction direction) {
-        file_ = FileInHand();
-        file_.path = path;
-        file_.direction = direction;
+    // Says what became of the file; true when it succeeded.
+    bool Conclude(const CryptOutcome& outcome) {
+        if (c_.testing)
+            return ConcludeTest(outcome);
+        const bool encrypting = c_.direction == Direction::Encrypt;
+        const std::string derived = DerivedPlainPath(path_);
+        const std::string output = encrypting ? path_ + CryptExtension : derived;
+        if (outcome.Status != CryptStatus::Done)
+            return Failed(outcome, output);
+        if (encrypting) {
+            if (c_.o.verbose)
+                Say("encrypted " + path_ + " -> " + output +
+                    (c_.database ? " (password stored)" : ""));
+            if (c_.o.keep)
+                return true;
+            if (outcome.WipeNotFlushed)
+                return Fail("encrypted to " + output +
+                            "; the plain file is erased, but its overwrite may not have reached "
+                            "the disk (the disk reported an error)");
+            if (!outcome.SourceErased)
+                return Fail("encrypted to " + output +
+                            ", but the plain file could not be wiped; it is still there" +
+                            (outcome.WipeBlockedBy.empty()
+                                 ? std::string()
+                                 : ": " + WipeBlockedReason(outcome.WipeBlockedBy)));
+            return true;
+        }
+        const std::string plain = outcome.StoredName.empty()
+                                      ? derived
+                                      : JoinPath(DirectoryPart(derived), outcome.StoredName);
+        if (c_.o.verbose)
+            Say("decrypted " + path_ + " -> " + plain +
+                (fromDatabase_ ? " (stored password)" : ""));
+        if (!c_.o.keep && !outcome.SourceErased)
+            return Fail("decrypted to " + plain + ", but the crypted file could not be deleted");
+        return true;
+    }
+
+private:
+    bool ConcludeTest(const CryptOutcome& outcome) {
+        if (outcome.Status == CryptStatus::Done) {
+            if (c_.o.verbose)
+                Say("ok " + path_);
+            return true;
+        }
+        if (outcome.Status == CryptStatus::Failed && outcome.Code == CryptWrongPassword)
+            return Fail("wrong password, or the file is damaged (its data do not match their "
+                        "checksum)");
+        return Failed(outcome, "");
     }
 
     // The line for an operation that did not finish; output is the output's path as given.
     bool Failed(const CryptOutcome& outcome, const std::string& output) {
-        const std::string& path = file_.path;
-        const bool encrypting = file_.direction == Direction::Encrypt;
+        const bool encrypting = c_.direction == Direction::Encrypt;
         switch (outcome.Status) {
         case CryptStatus::SourceMissing:
-            return Fail(path, "no such file");
+            return Fail("no such file");
         case CryptStatus::NotAFile:
             // The output would land beside a link, and wiping the link would empty the file it
             // points to.
-            return Fail(path, IsSymbolicLink(outcome.SourcePath)
-                                  ? "a symbolic link; give the file it points to"
-                                  : "not a regular file");
+            return Fail(IsSymbolicLink(outcome.SourcePath)
+                            ? "a symbolic link; give the file it points to"
+                            : "not a regular file");
         case CryptStatus::NotCryptedName:
-            return Fail(path, "not a crypted file name: it must end in .cry");
+            return Fail("not a crypted file name: it must end in .cry");
         case CryptStatus::Declined:
-            return Fail(path, output + " already exists; --force replaces it");
+            return Fail(output + " already exists; --force replaces it");
         case CryptStatus::NoPassword:
-            return file_.silent ? false : Fail(path, file_.error);
+            return silent_ ? false : Fail(error_);
         case CryptStatus::Withdrawn:
-            return Fail(path, file_.error);
+            return Fail(error_);
         case CryptStatus::Failed:
-            if (file_.fromDatabase)
-                return FailWithStoredPassword(path, outcome.Code);
-            return Fail(path, ResultText(outcome.Code, encrypting));
+            if (fromDatabase_)
+                return FailWithStoredPassword(outcome.Code);
+            return Fail(ResultText(outcome.Code, encrypting));
         case CryptStatus::Done:
             break;
         }
         return true;
     }
 
-    bool Fail(const std::string& path, const std::string& message) {
-        bar_.Clear();
-        Report(path, message);
+    bool Fail(const std::string& message) {
+        Report(path_, message);
         return false;
     }
+
+    void Say(const std::string& line) { WriteLines(STDOUT_FILENO, line + "\n"); }
 
     // A decryption with a stored password failed. One that does not open the file has left the
     // database; after any other failure (no room, a stop, a file that vanished) it is still
     // there for the next try.
-    bool FailWithStoredPassword(const std::string& path, std::int32_t code) {
+    bool FailWithStoredPassword(std::int32_t code) {
         if (code == CryptWrongPassword)
-            return Fail(path, "its stored password does not open it (wrong password, or the file "
-                              "is damaged); that password is no longer in the database");
-        return Fail(path, ResultText(code, false) + "; its stored password stays in the database");
+            return Fail("its stored password does not open it (wrong password, or the file "
+                        "is damaged); that password is no longer in the database");
+        return Fail(ResultText(code, false) + "; its stored password stays in the database");
     }
 
-    const Options& o_;
-    GivenPassword& given_;
-    TQV_Pwd& pwd_;
-    TQV_Pwd& stored_;
-    StoredPasswords* database_;
-    CryptProgress blocks_;
-    ProgressBar bar_{blocks_};
-    bool stop_ = false;
-    FileInHand file_;
+    Command& c_;
+    Worker& worker_;
+    std::string path_;          // as given
+    std::string error_;         // why there is no password, or why the output was withdrawn
+    bool silent_ = false;       // stopped at the password prompt: nothing more to say
+    bool fromDatabase_ = false; // decrypting with the file's stored password
+    std::string key_;           // its key in the database
+};
+
+// The command's files through the shared batch run: a job for each file, the workers' holders
+// tied to the stop signal and the progress line.
+class Runner : public BatchFront {
+public:
+    Runner(Command& command, const std::vector<std::string>& files, unsigned jobs)
+        : c_(command), files_(files), workers_(jobs), jobs_(files.size()) {
+        c_.progress.SetWorkers(jobs);
+        for (unsigned w = 0; w < jobs; ++w) {
+            Worker& worker = workers_[w];
+            for (TQV_Pwd* holder : {&worker.pwd, &worker.stored}) {
+                holder->AbortRequested = &worker.stop;
+                holder->Progress = &c_.progress.Blocks(w);
+                holder->ChunkDone = [this, &worker] {
+                    if (StopSignal() != 0)
+                        worker.stop = true;
+                    c_.progress.Update();
+                };
+            }
+        }
+    }
+
+    CryptFileSteps& StepsFor(std::size_t index, unsigned worker) override {
+        jobs_[index] = std::make_unique<FileJob>(c_, workers_[worker], files_[index]);
+        return *jobs_[index];
+    }
+
+    void Finished(std::size_t index, const CryptOutcome& outcome) override {
+        allOk_ = jobs_[index]->Conclude(outcome) && allOk_;
+        jobs_[index].reset();
+        c_.progress.FileDone(index);
+        c_.progress.Update();
+    }
+
+    bool Stopped() override { return StopSignal() != 0; }
+
+    // The test command: each worker takes the next file, nothing is written, so there is
+    // nothing to flush.
+    void Test(unsigned jobs) {
+        std::atomic<std::size_t> next{0};
+        std::mutex finishing;
+        auto work = [&](unsigned w) {
+            for (std::size_t index; !Stopped() && (index = next++) < files_.size();) {
+                FileJob& job = static_cast<FileJob&>(StepsFor(index, w));
+                const CryptOutcome outcome = job.Test();
+                const std::lock_guard lock(finishing);
+                Finished(index, outcome);
+            }
+        };
+        std::vector<std::thread> helpers;
+        for (unsigned w = 1; w < jobs; ++w)
+            helpers.emplace_back(work, w);
+        work(0);
+        for (std::thread& helper : helpers)
+            helper.join();
+    }
+
+    bool AllOk() const { return allOk_; }
+
+private:
+    Command& c_;
+    const std::vector<std::string>& files_;
+    std::vector<Worker> workers_;
+    std::vector<std::unique_ptr<FileJob>> jobs_;
+    bool allOk_ = true;
 };
 
 bool Info(const std::string& path, bool first) {
@@ -632,6 +809,78 @@ PasswordRules RulesFor(const Options& o) {
     return rules;
 }
 
+// The files of a folder that a command takes: encrypt every regular file whose name does not
+// end in ".cry", decrypt and test every ".cry" file. Links are not followed, to files either.
+class FileCollector : public FolderVisitor {
+public:
+    FileCollector(bool crypted, std::vector<std::string>& files)
+        : crypted_(crypted), files_(files) {}
+
+    void Files(const std::string& folder) override {
+        TQV_FileListBox list(TQV_FileListBox::Kind::Files);
+        std::string error;
+        if (!list.Read(folder, &error)) {
+            Skipped(folder, error);
+            return;
+        }
+        for (const std::string& name : list.Items()) {
+            const std::string path = JoinPath(folder, name);
+            if (IsCryptedFileName(name) == crypted_ && !IsSymbolicLink(path))
+                files_.push_back(path);
+        }
+    }
+    // A folder is entered when its names can be read and its files reached.
+    bool Enter(const std::string& folder, std::string& reason) override {
+        if (access(folder.c_str(), R_OK | X_OK) == 0)
+            return true;
+        reason = std::strerror(errno);
+        return false;
+    }
+    void Skipped(const std::string& folder, const std::string& reason) override {
+        Report(folder, "this folder cannot be read (" + reason + "); its files were not processed");
+        complete_ = false;
+    }
+    bool Stopped() override { return StopSignal() != 0; }
+
+    // Every folder could be read.
+    bool Complete() const { return complete_; }
+
+private:
+    bool crypted_;
+    std::vector<std::string>& files_;
+    bool complete_ = true;
+};
+
+// The files of the command: each name given, and with --recursive each folder given walked.
+// False when a folder could not be read.
+bool CollectFiles(const Options& o, std::vector<std::string>& files) {
+    FileCollector collector(o.command != "encrypt", files);
+    for (const std::string& name : o.files) {
+        if (!o.recursive || !IsDirectory(name) || IsSymbolicLink(name)) {
+            files.push_back(name);
+            continue;
+        }
+        std::string reason;
+        if (collector.Enter(name, reason))
+            WalkFolders(name, true, collector);
+        else
+            collector.Skipped(name, reason);
+        if (StopSignal() != 0)
+            break;
+    }
+    return collector.Complete();
+}
+
+unsigned DefaultJobs() {
+    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    return processors > 0 ? static_cast<unsigned>(std::min<long>(processors, MaxJobs)) : 1;
+}
+
+std::int64_t FileSize(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+}
+
 int Stopped(int signal) {
     Report("", "interrupted; the remaining files were not processed");
     return 128 + signal;
@@ -665,6 +914,15 @@ int RunCli(int argc, char** argv) {
         return allOk ? 0 : 1;
     }
 
+    // The files named, and with --recursive the files in the folders named.
+    std::vector<std::string> files;
+    const bool walked = CollectFiles(o, files);
+    if (StopSignal() != 0)
+        return Stopped(StopSignal());
+    if (files.empty())
+        return walked ? 0 : 1;
+
+    RunProgress progress;
     TQV_Pwd pwd;    // the password given for the command
     TQV_Pwd stored; // decrypting: the password taken from the database for the file in hand
     std::optional<StoredPasswords> database;
@@ -685,7 +943,7 @@ int RunCli(int argc, char** argv) {
         }
     }
 
-    GivenPassword given(pwd, o.password, RulesFor(o));
+    GivenPassword given(pwd, o.password, RulesFor(o), progress);
     // Decrypting with stored passwords, the terminal is asked only for a file without one;
     // any other source is read now, so that a password that cannot be used touches no file.
     const bool askWhenNeeded = database && o.command == "decrypt" && !o.passwordGiven;
@@ -696,17 +954,34 @@ int RunCli(int argc, char** argv) {
         return 2;
     }
 
-    Runner runner(o, given, pwd, stored, database ? &*database : nullptr);
-    bool allOk = true;
-    for (const std::string& file : o.files) {
-        if (StopSignal() != 0)
-            break;
-        allOk = (o.command == "encrypt" ? runner.Encrypt(file) : runner.Decrypt(file)) && allOk;
+    const Direction direction = o.command == "encrypt" ? Direction::Encrypt : Direction::Decrypt;
+    Command command{o,     direction, o.command == "test",
+                    given, stored,    database ? &*database : nullptr,
+                    {},    progress};
+    const unsigned jobs = std::min<std::size_t>(o.jobs != 0 ? o.jobs : DefaultJobs(),
+                                                std::max<std::size_t>(files.size(), 1));
+    std::vector<std::int64_t> sizes;
+    for (const std::string& file : files)
+        sizes.push_back(FileSize(file));
+    progress.Start(sizes, files.size() == 1 ? files[0] : std::string());
+    Runner runner(command, files, jobs);
+    if (command.testing) {
+        runner.Test(jobs);
+    } else {
+        BatchSettings settings;
+        settings.direction = direction;
+        settings.method = o.method;
+        settings.disposal = o.keep                            ? SourceDisposal::Keep
+                            : direction == Direction::Encrypt ? SourceDisposal::Wipe
+                                                              : SourceDisposal::Delete;
+        settings.jobs = jobs;
+        RunBatches(files, settings, runner);
     }
+    progress.Finish();
     std::fflush(stdout);
     if (StopSignal() != 0)
         return Stopped(StopSignal());
-    return allOk ? 0 : 1;
+    return runner.AllOk() && walked ? 0 : 1;
 }
 
 } // namespace qv::cli

@@ -1,7 +1,8 @@
 # bash completion for quorvane-cli                          -*- shell-script -*-
 #
 # Completes the command, the options of each command, the values of the options that take one
-# and the files to work on: plain files to encrypt, crypted ".cry" files to decrypt or inspect.
+# and the files to work on: plain files to encrypt, crypted ".cry" files to decrypt, test or
+# inspect, and folders everywhere (to walk into, or to name with --recursive).
 # It reads COMP_WORDS itself instead of calling bash-completion's helpers, so it works the same
 # whether or not bash-completion is loaded, and whether or not "=" breaks words.
 
@@ -90,15 +91,18 @@ _quorvane_cli() {
         if [[ $cur == -* ]]; then
             _quorvane_cli_offer "" "$cur" --help
         else
-            _quorvane_cli_offer "" "$cur" encrypt decrypt info
+            _quorvane_cli_offer "" "$cur" encrypt decrypt test info
         fi
         return 0
     fi
 
     local -a options
     local files
-    local -a run=(--keep --force --verbose --password-file --password-fd --password-env --store
-        --db --master-password-file --master-password-fd --master-password-env --help)
+    # The options of test; encrypt and decrypt take them too, with those that keep or replace
+    # files and those of the database of stored passwords.
+    local -a check=(--recursive --jobs --verbose --password-file --password-fd --password-env --help)
+    local -a run=(--keep --force "${check[@]}" --store --db --master-password-file
+        --master-password-fd --master-password-env)
     case ${words[1]} in
     encrypt)
         options=(--method "${run[@]}")
@@ -106,6 +110,10 @@ _quorvane_cli() {
         ;;
     decrypt)
         options=("${run[@]}")
+        files=crypted
+        ;;
+    test)
+        options=("${check[@]}")
         files=crypted
         ;;
     info)
@@ -133,17 +141,20 @@ _quorvane_cli() {
         --*) name=$word ;;
         -m) name=--method ;;
         -m*) given+="--method " ;;
-        -[kfv]*)
-            # -k, -f and -v, alone or together
+        -j) name=--jobs ;;
+        -j*) given+="--jobs " ;;
+        -[kfrv]*)
+            # -k, -f, -r and -v, alone or together
             case $word in *k*) given+="--keep " ;; esac
             case $word in *f*) given+="--force " ;; esac
+            case $word in *r*) given+="--recursive " ;; esac
             case $word in *v*) given+="--verbose " ;; esac
             ;;
         esac
         if [[ -n $name ]]; then
             given+="$name "
             case $name in
-            --method | --db | --password-* | --master-password-*)
+            --method | --jobs | --db | --password-* | --master-password-*)
                 j=$((i + 1))
                 if [[ ${words[j]-} == "=" ]]; then
                     j=$((j + 1))
@@ -189,7 +200,8 @@ _quorvane_cli() {
             done < <(compgen -e -- "$value")
             ;;
         esac
-        # A file descriptor number is the user's to type: nothing is offered.
+        # A number, of a file descriptor or of files at once, is the user's to type: nothing is
+        # offered.
         return 0
     fi
 

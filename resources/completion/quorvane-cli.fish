@@ -1,5 +1,6 @@
 # fish completion for quorvane-cli: the command, the options of each command, the values of the
-# options that take one, plain files to encrypt and crypted ".cry" files to decrypt or inspect.
+# options that take one, plain files to encrypt and crypted ".cry" files to decrypt, test or
+# inspect; folders are offered with them (to walk into, or to name with --recursive).
 
 function __quorvane_cli_command
     # The command is the first argument, and only there.
@@ -50,22 +51,31 @@ end
 complete -c quorvane-cli -f
 complete -c quorvane-cli -n __quorvane_cli_needs_command -a encrypt -d 'Write FILE.cry next to each FILE, then wipe FILE'
 complete -c quorvane-cli -n __quorvane_cli_needs_command -a decrypt -d 'Write the plain file next to each FILE.cry, then delete FILE.cry'
+complete -c quorvane-cli -n __quorvane_cli_needs_command -a test -d 'Check that the password opens crypted files, writing nothing'
 complete -c quorvane-cli -n __quorvane_cli_needs_command -a info -d 'Show method, plain size and stored name of crypted files'
 complete -c quorvane-cli -n __quorvane_cli_needs_command -s h -l help -d 'Show the usage text'
 
 complete -c quorvane-cli -n '__quorvane_cli_is encrypt' -a '(__quorvane_cli_files plain)'
-complete -c quorvane-cli -n '__quorvane_cli_is decrypt info' -a '(__quorvane_cli_files crypted)'
-complete -c quorvane-cli -n '__quorvane_cli_is encrypt decrypt info' -s h -l help -d 'Show the usage text'
+complete -c quorvane-cli -n '__quorvane_cli_is decrypt test info' -a '(__quorvane_cli_files crypted)'
+complete -c quorvane-cli -n '__quorvane_cli_is encrypt decrypt test info' -s h -l help -d 'Show the usage text'
 
 complete -c quorvane-cli -n '__quorvane_cli_is encrypt' -s m -l method -x -a 'des 3xdes idea' -d 'The cipher'
 
+# The options of test, which encrypt and decrypt take too. The number of files at once is the
+# user's to type.
+set -l check '__quorvane_cli_is encrypt decrypt test'
+complete -c quorvane-cli -n $check -s r -l recursive -d 'Also take folders, with everything below them'
+complete -c quorvane-cli -n $check -s j -l jobs -x -d 'Work on N files at once'
+complete -c quorvane-cli -n $check -s v -l verbose -d 'Name every file written'
+complete -c quorvane-cli -n $check -l password-file -r -F -d 'Read the password from a file'
+complete -c quorvane-cli -n $check -l password-fd -x -d 'Read the password from a file descriptor'
+complete -c quorvane-cli -n $check -l password-env -x -a '(set -xn)' -d 'Take the password from an environment variable'
+
+# The options that keep or replace files, and those of the database of stored passwords:
+# encrypt and decrypt only.
 set -l run '__quorvane_cli_is encrypt decrypt'
 complete -c quorvane-cli -n $run -s k -l keep -d 'Keep the source file'
 complete -c quorvane-cli -n $run -s f -l force -d 'Replace an existing output file'
-complete -c quorvane-cli -n $run -s v -l verbose -d 'Name every file written'
-complete -c quorvane-cli -n $run -l password-file -r -F -d 'Read the password from a file'
-complete -c quorvane-cli -n $run -l password-fd -x -d 'Read the password from a file descriptor'
-complete -c quorvane-cli -n $run -l password-env -x -a '(set -xn)' -d 'Take the password from an environment variable'
 complete -c quorvane-cli -n $run -l store -d 'Use the database of stored passwords'
 complete -c quorvane-cli -n $run -l db -r -F -d 'The database of stored passwords'
 complete -c quorvane-cli -n $run -l master-password-file -r -F -d 'Read the master password from a file'

@@ -2,8 +2,8 @@
 # Checks the manual pages and the shell completion of quorvane-cli:
 #  - each page formats without a warning from groff and man, and names itself for whatis;
 #  - the pages name what the programs accept: every option of "quorvane-cli --help", its commands
-#    and exit codes, the options of quorvane-register and the switches of the desktop program,
-#    and nothing they do not accept;
+#    (described, and in the synopsis) and exit codes, the options of quorvane-register and the
+#    switches of the desktop program, and nothing they do not accept;
 #  - the bash completion offers the right commands, options, values and files for a table of
 #    command lines, with and without bash-completion loaded, and every option of --help;
 #  - the pages and completions install under the names man, bash-completion, zsh and fish look
@@ -120,6 +120,13 @@ done
 help_commands=$(sed -n '/^Commands:/,/^$/p' <<<"$help" | grep -oE '^  [a-z]+' | tr -d ' ' | sort || true)
 page_commands=$(sed -n '/^\.SH COMMANDS/,/^\.SH /p' "$page" | sed -n 's/^\.B \([a-z]*\)$/\1/p' | sort)
 compare_lists "commands" "quorvane-cli --help" "$help_commands" "quorvane-cli.1" "$page_commands"
+# The usage lines ("Usage: quorvane-cli encrypt ...", then one line a command) and the synopsis
+# (".B quorvane\-cli encrypt") show the same commands.
+usage_commands=$(sed -n '1,/^$/p' <<<"$help" | grep -oE 'quorvane-cli [a-z]+' | cut -d' ' -f2 | sort -u || true)
+synopsis_commands=$(sed -n '/^\.SH SYNOPSIS/,/^\.SH /p' "$page" |
+    sed -n 's/^\.B quorvane\\-cli \([a-z]*\)$/\1/p' | sort -u)
+compare_lists "commands in the synopsis" "quorvane-cli --help's usage" "$usage_commands" "quorvane-cli.1" \
+    "$synopsis_commands"
 # Exit codes: "  128+N  ..." under "Exit status:", ".BI 128+ n" under EXIT STATUS.
 help_codes=$(sed -n '/^Exit status:/,$p' <<<"$help" | grep -oE '^  [0-9]+(\+[A-Z])?' | tr -d ' ' |
     tr '[:upper:]' '[:lower:]' | sort || true)
@@ -148,7 +155,7 @@ touch "$fixture/a.cry" "$fixture/B.CRY" "$fixture/b.txt" "$fixture/notes" "$fixt
 # them: "=" is a word of its own), then "=>" and the replies expected, in any order. Both sides
 # are shell words.
 cat >"$work/cases" <<'EOF'
-quorvane-cli ''                              => decrypt encrypt info
+quorvane-cli ''                              => decrypt encrypt info test
 quorvane-cli d                               => decrypt
 quorvane-cli -                               => --help
 quorvane-cli --help ''                       =>
@@ -156,6 +163,8 @@ quorvane-cli nonsense ''                     =>
 quorvane-cli encrypt --me                    => --method
 quorvane-cli decrypt --me                    =>
 quorvane-cli info -                          => --help
+quorvane-cli test --ke                       =>
+quorvane-cli test --re                       => --recursive
 quorvane-cli encrypt --method ''             => des 3xdes idea
 quorvane-cli encrypt --method =              => des 3xdes idea
 quorvane-cli encrypt --method = i            => idea
@@ -164,6 +173,8 @@ quorvane-cli encrypt -m ''                   => des 3xdes idea
 quorvane-cli encrypt -mi                     => -midea
 quorvane-cli encrypt --method idea ''        => b.txt notes -dash.txt 'my dir' sub archive.cry
 quorvane-cli encrypt --password-fd ''        =>
+quorvane-cli decrypt --jobs ''               =>
+quorvane-cli test -j ''                      =>
 quorvane-cli decrypt --master-password-fd = 1 =>
 quorvane-cli decrypt --password-env QV_TEST_ => QV_TEST_EXPORTED
 quorvane-cli encrypt --master-password-env=QV_TEST_ => --master-password-env=QV_TEST_EXPORTED
@@ -173,18 +184,27 @@ quorvane-cli encrypt ''                      => b.txt notes -dash.txt 'my dir' s
 quorvane-cli encrypt a                       => archive.cry
 quorvane-cli encrypt '~/arc'                 => '~/archive.cry'
 quorvane-cli decrypt ''                      => a.cry B.CRY 'my dir' sub archive.cry
+quorvane-cli test -r -j 2 ''                 => a.cry B.CRY 'my dir' sub archive.cry
+quorvane-cli decrypt -r s                    => sub
 quorvane-cli info sub/                       => sub/inner.cry
 quorvane-cli decrypt b                       => b.txt
 quorvane-cli decrypt 'my\ d'                 => 'my dir'
 quorvane-cli decrypt "'my d"                 => 'my dir'
 quorvane-cli encrypt -- -                    => -dash.txt
-quorvane-cli encrypt --password-fd 3 --      => --method --keep --force --verbose --store --db --master-password-file --master-password-fd --master-password-env --help
-quorvane-cli decrypt -kv --store --          => --force --password-file --password-fd --password-env --db --master-password-file --master-password-fd --master-password-env --help
-quorvane-cli decrypt --master-password-env = X --password-file f -- => --keep --force --verbose --store --db --help
+quorvane-cli encrypt --password-fd 3 --      => --method --keep --force --recursive --jobs --verbose --store --db --master-password-file --master-password-fd --master-password-env --help
+quorvane-cli decrypt -kv --store --          => --force --recursive --jobs --password-file --password-fd --password-env --db --master-password-file --master-password-fd --master-password-env --help
+quorvane-cli decrypt --master-password-env = X --password-file f -- => --keep --force --recursive --jobs --verbose --store --db --help
+quorvane-cli encrypt -rf -j3 --              => --method --keep --verbose --password-file --password-fd --password-env --store --db --master-password-file --master-password-fd --master-password-env --help
+quorvane-cli test --password-env = X -r --   => --jobs --verbose --help
 EOF
-# Every option of --help is offered for encrypt; decrypt takes all but --method.
-echo "quorvane-cli encrypt -- => $(paste -sd ' ' <<<"$help_options")" >>"$work/cases"
-echo "quorvane-cli decrypt -- => $(grep -vx -- --method <<<"$help_options" | paste -sd ' ')" >>"$work/cases"
+# Every option of --help is offered for encrypt; decrypt takes all but --method; test neither
+# --method nor those that keep or replace files or use the database of stored passwords.
+{
+    echo "quorvane-cli encrypt -- => $(paste -sd ' ' <<<"$help_options")"
+    echo "quorvane-cli decrypt -- => $(grep -vx -- --method <<<"$help_options" | paste -sd ' ')"
+    echo "quorvane-cli test -- => $(grep -vxE -- '--(method|keep|force|store|db|master-password-.*)' \
+        <<<"$help_options" | paste -sd ' ')"
+} >>"$work/cases"
 
 # Runs in a bash of its own: COMPLETION CASES [BASH_COMPLETION_SCRIPT]
 cat >"$work/run-cases.bash" <<'EOF'
@@ -270,7 +290,7 @@ else
                 fish -c 'complete -C $argv[1]' "$1" 2>&1 | cut -f1)
         }
         check_table fish fish_complete <<'EOF'
-quorvane-cli ''                     => decrypt encrypt info
+quorvane-cli ''                     => decrypt encrypt info test
 quorvane-cli encrypt --me           => --method
 quorvane-cli decrypt --me           =>
 quorvane-cli encrypt --method ''    => des 3xdes idea
@@ -279,6 +299,10 @@ quorvane-cli decrypt ''             => a.cry B.CRY 'my dir/' sub/ archive.cry/
 quorvane-cli info n                 => notes
 quorvane-cli decrypt a              => a.cry archive.cry/
 quorvane-cli encrypt --password-fd '' =>
+quorvane-cli test -r -j 2 ''        => a.cry B.CRY 'my dir/' sub/ archive.cry/
+quorvane-cli test --ke              =>
+quorvane-cli test --re              => --recursive
+quorvane-cli decrypt --jobs ''      =>
 EOF
     else
         skip "fish completion (install fish)"
@@ -311,11 +335,15 @@ EOF
                 "$fixture" "$1" 2>&1 | sort -u
         }
         check_table zsh zsh_complete <<'EOF'
-quorvane-cli ''                     => decrypt encrypt info
+quorvane-cli ''                     => decrypt encrypt info test
 quorvane-cli encrypt --me           => --method
 quorvane-cli encrypt --method ''    => des 3xdes idea
 quorvane-cli decrypt ''             => a.cry B.CRY 'my\ dir' sub archive.cry
 quorvane-cli encrypt ''             => b.txt notes -dash.txt 'my\ dir' sub archive.cry
+quorvane-cli test -r -j 2 ''        => a.cry B.CRY 'my\ dir' sub archive.cry
+quorvane-cli test --ke              =>
+quorvane-cli test --re              => --recursive
+quorvane-cli decrypt --jobs ''      =>
 EOF
     fi
 fi
