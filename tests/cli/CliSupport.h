@@ -45,6 +45,7 @@ struct Invocation {
     std::string masterOnFd;                 // written to a pipe that the program gets as fd 6
     std::string directory;                  // the current directory and $PWD, when not ""
     rlim_t fileSizeLimit = RLIM_INFINITY;   // the largest file the program may write
+    uid_t user = 0;                         // when not 0, the program runs as this user
 };
 
 // A home folder of the test program's own, with no settings in it, so that no test ever reads
@@ -117,6 +118,8 @@ inline Result RunCli(const Invocation& run) {
             const rlimit limit{run.fileSizeLimit, run.fileSizeLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (run.user != 0 && (setgid(run.user) != 0 || setuid(run.user) != 0))
+            _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
