@@ -27,7 +27,6 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -736,12 +735,7 @@ public:
                 Finished(index, outcome);
             }
         };
-        std::vector<std::thread> helpers;
-        for (unsigned w = 1; w < jobs; ++w)
-            helpers.emplace_back(work, w);
-        work(0);
-        for (std::thread& helper : helpers)
-            helper.join();
+        RunOnThreads(jobs, work);
     }
 
     bool AllOk() const { return allOk_; }

@@ -59,21 +59,23 @@ void ByFolder(const std::vector<std::string>& absolute, std::size_t first, std::
     for (const auto& [folder, files] : folders)
         groups.push_back(&files);
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
+    RunOnThreads(static_cast<unsigned>(std::min<std::size_t>(jobs, groups.size())), [&](unsigned) {
         for (std::size_t g; (g = next++) < groups.size();)
             for (const std::size_t k : *groups[g])
                 step(k);
-    };
-    const std::size_t threads = std::min<std::size_t>(std::max(jobs, 1u), groups.size());
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    });
 }
 
 } // namespace
+
+void RunOnThreads(unsigned threads, const std::function<void(unsigned)>& work) {
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t)
+        helpers.emplace_back(work, t);
+    work(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+}
 
 std::size_t RunBatches(const std::vector<std::string>& files, const BatchSettings& settings,
                        BatchFront& front) {
@@ -109,14 +111,7 @@ std::size_t RunBatches(const std::vector<std::string>& files, const BatchSetting
                 crypts[k] = std::move(crypt);
             }
         };
-        const unsigned jobs =
-            static_cast<unsigned>(std::min<std::size_t>(std::max(settings.jobs, 1u), count));
-        std::vector<std::thread> helpers;
-        for (unsigned w = 1; w < jobs; ++w)
-            helpers.emplace_back(work, w);
-        work(0);
-        for (std::thread& helper : helpers)
-            helper.join();
+        RunOnThreads(static_cast<unsigned>(std::min<std::size_t>(settings.jobs, count)), work);
 
         outputs.Flush();
         ByFolder(absolute, first, count, settings.jobs, [&](std::size_t k) {

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
     // No file starts once this is true; the files already written are finished.
     virtual bool Stopped() = 0;
 };
+
+// Runs work(0) on the calling thread and work(1) to work(threads - 1) on threads of their own,
+// and returns when every one has returned.
+void RunOnThreads(unsigned threads, const std::function<void(unsigned)>& work);
 
 // Runs over files (paths as given) and returns how many were started; the rest were not
 // touched because of a stop. Two names of one file, or a file and its own output, never share
