@@ -494,6 +494,7 @@ struct Worker {
     TQV_Pwd pwd;    // the password given
     TQV_Pwd stored; // decrypting with --store: the stored password of the file in hand
     bool stop = false;
+    unsigned number = 0;
 };
 
 // One file of the command: answers the one-file operation's questions from the options, gets
@@ -501,8 +502,26 @@ struct Worker {
 // passwords, and turns the outcome into a line on standard error.
 class FileJob : public CryptFileSteps {
 public:
-    FileJob(Command& command, Worker& worker, std::string path)
-        : c_(command), worker_(worker), path_(std::move(path)) {}
+    FileJob(Command& command, Worker& worker, std::string path, std::size_t index)
+        : c_(command), worker_(worker), path_(std::move(path)), index_(index) {}
+
+    // The progress line counts the file as done once the engine is through with it; its batch
+    // finishes it later.
+    std::int32_t RunEngine(const std::function<std::int32_t()>& engine) override {
+        const std::int32_t code = engine();
+        Counted();
+        return code;
+    }
+
+    // Counts the file in the progress line, once.
+    void Counted() {
+        if (counted_)
+            return;
+        counted_ = true;
+        c_.progress.Blocks(worker_.number).Start(0);
+        c_.progress.FileDone(index_);
+        c_.progress.Update();
+    }
 
     // An existing output is replaced only with --force.
     bool ReplaceExisting(const std::string&) override { return c_.o.force; }
@@ -574,7 +593,7 @@ public:
         } else if (TQV_Pwd* holder = PasswordFor(outcome.SourcePath); !holder) {
             outcome.Status = CryptStatus::NoPassword;
         } else {
-            outcome.Code = holder->TestFile(outcome.SourcePath);
+            outcome.Code = RunEngine([&] { return holder->TestFile(outcome.SourcePath); });
             outcome.Status = outcome.Code == CryptOk ? CryptStatus::Done : CryptStatus::Failed;
         }
         return outcome;
@@ -685,6 +704,8 @@ private:
     bool silent_ = false;       // stopped at the password prompt: nothing more to say
     bool fromDatabase_ = false; // decrypting with the file's stored password
     std::string key_;           // its key in the database
+    std::size_t index_;         // in the command's list of files
+    bool counted_ = false;      // in the progress line
 };
 
 // The command's files through the shared batch run: a job for each file, the workers' holders
@@ -696,6 +717,7 @@ public:
         c_.progress.SetWorkers(jobs);
         for (unsigned w = 0; w < jobs; ++w) {
             Worker& worker = workers_[w];
+            worker.number = w;
             for (TQV_Pwd* holder : {&worker.pwd, &worker.stored}) {
                 holder->AbortRequested = &worker.stop;
                 holder->Progress = &c_.progress.Blocks(w);
@@ -709,15 +731,14 @@ public:
     }
 
     CryptFileSteps& StepsFor(std::size_t index, unsigned worker) override {
-        jobs_[index] = std::make_unique<FileJob>(c_, workers_[worker], files_[index]);
+        jobs_[index] = std::make_unique<FileJob>(c_, workers_[worker], files_[index], index);
         return *jobs_[index];
     }
 
     void Finished(std::size_t index, const CryptOutcome& outcome) override {
         allOk_ = jobs_[index]->Conclude(outcome) && allOk_;
+        jobs_[index]->Counted();
         jobs_[index].reset();
-        c_.progress.FileDone(index);
-        c_.progress.Update();
     }
 
     bool Stopped() override { return StopSignal() != 0; }
