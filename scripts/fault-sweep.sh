@@ -12,8 +12,10 @@
 #     (SIGXFSZ gives 153) is a failure.
 #
 #   scripts/fault-sweep.sh [--quick] [--verbose] [SWEEP...]
-# SWEEP is full-disk, file-size or kill; all three by default. --quick runs fewer points;
-# --verbose names every run and its exit status.
+# SWEEP is full-disk, file-size, kill or batch; all four by default. The batch sweep kills
+# encrypt -r -j 2 and decrypt -r -j 2 of a folder of many small files in subfolders, which are
+# written and wiped or deleted a batch at a time, and checks every file of the folder.
+# --quick runs fewer points; --verbose names every run and its exit status.
 # QUORVANE_CLI names the program to try (relative to the top of the repository or absolute);
 # default build/release/cli/quorvane-cli, else build/dev/cli/quorvane-cli.
 # FAULT_SWEEP_TMP is the folder for the scratch files (default /var/tmp; it must be on a disk,
@@ -50,15 +52,15 @@ for arg in "$@"; do
         usage
         exit 0
         ;;
-    full-disk | file-size | kill) SWEEPS+=("$arg") ;;
+    full-disk | file-size | kill | batch) SWEEPS+=("$arg") ;;
     fsize) SWEEPS+=(file-size) ;;
     *)
-        echo "$PROGRAM_NAME: unknown argument \"$arg\" (the sweeps are full-disk, file-size and kill)" >&2
+        echo "$PROGRAM_NAME: unknown argument \"$arg\" (the sweeps are full-disk, file-size, kill and batch)" >&2
         exit 2
         ;;
     esac
 done
-((${#SWEEPS[@]} > 0)) || SWEEPS=(full-disk file-size kill)
+((${#SWEEPS[@]} > 0)) || SWEEPS=(full-disk file-size kill batch)
 
 # A mount namespace of our own: the tmpfs of the full-disk sweep then disappears with the
 # script even when it is killed. Without root, a user namespace maps us to root in it, which
@@ -113,6 +115,9 @@ if ((QUICK)); then
     KILL_SIZE=$((20 << 20))
     KILL_POINTS=10
     KILL_CHANGES=4
+    BATCH_COUNT=18
+    BATCH_MAX_KIB=128
+    BATCH_POINTS=8
 else
     FILE_SIZES=(0 1 8 10239 10240 10241 1048579)
     STORE_SIZES=(1 10241)
@@ -122,9 +127,19 @@ else
     KILL_SIZE=$((32 << 20))
     KILL_POINTS=40
     KILL_CHANGES=8
+    BATCH_COUNT=60
+    BATCH_MAX_KIB=200
+    BATCH_POINTS=30
 fi
 readonly KILL_NAME=big.dat
 readonly KILL_METHOD=3xdes # the slowest method: the widest window to land in
+# The batch sweep's folder: BATCH_COUNT files of BATCH_MIN_KIB to BATCH_MAX_KIB KiB, dealt in
+# turn to the subfolders BATCH_DIRS. Their reference files are REF/plain/batch/<dir>/f<nn> and
+# their keys in PLAIN_HASH, CRY_HASH and CRY_SIZE are batch/<dir>/f<nn>.
+readonly BATCH_MIN_KIB=64
+readonly BATCH_DIRS=(alpha beta gamma)
+readonly BATCH_JOBS=2
+readonly BATCH_METHOD=3xdes
 
 # ---------------------------------------------------------------------------------------------
 # Scratch space and cleaning up
@@ -346,6 +361,9 @@ C_STORE=0       # 1: with --store
 C_DBDIR=""      # the database's folder (with --store)
 C_DBTAG=""      # which databases of make_databases
 C_ARGS=()       # the command's arguments
+C_BATCH=0       # 1: the batch sweep's folder of many files, walked with -r
+STAGE_FN=stage_case # stages the case (the kill sweep's loops call it)
+CHECK_FN=check_case # checks the case after a run (the same)
 
 # Empties the run folder and puts the source in it: the plain file to encrypt or its crypted
 # file to decrypt, and with --store the earlier crypted files and a fresh database (with the
@@ -435,9 +453,77 @@ stray_name() {
 
 # The run's folders as ls shows them, for the evidence of a failure.
 folder_listing() {
-    local folders=("$C_DIR")
+    local folders=("$C_DIR") opts=-la
     ((!C_STORE)) || folders+=("$C_DBDIR")
-    ls -la --time-style=+%T "${folders[@]}" 2>&1 || true
+    ((!C_BATCH)) || opts=-laR
+    ls "$opts" --time-style=+%T "${folders[@]}" 2>&1 || true
+}
+
+# Checks how the program ended: 0 or 1, or 137 when the sweep killed it (killed=1).
+check_status() {
+    local status=$1 killed=$2
+    case $status in
+    0 | 1) ;;
+    137) ((killed)) || problem exit-status "it was killed by SIGKILL, which the sweep did not send" ;;
+    *)
+        describe_status "$status"
+        problem exit-status "exit status $DESCRIBED"
+        ;;
+    esac
+}
+
+# Checks what survives of one file under its final names in DIR: NAME, the plain file, against
+# REF/plain/KEY, and NAME.cry against the crypted reference CRY_HASH[C_METHOD/KEY] (else by
+# decrypting it). The hashes of the files there are in HASHES (hash_files). Sets F_PLAIN,
+# F_CRY, F_PLAIN_PRESENT, F_PLAIN_OK, F_CRY_PRESENT and F_CRY_OK for check_claim.
+check_copies() {
+    local dir=$1 name=$2 key=$3
+    F_PLAIN=$dir/$name
+    F_CRY=$dir/$name.cry
+    F_PLAIN_PRESENT=0 F_PLAIN_OK=0 F_CRY_PRESENT=0 F_CRY_OK=0
+    local plain=$F_PLAIN cry=$F_CRY
+    if [[ -e $plain ]]; then
+        F_PLAIN_PRESENT=1
+        if [[ ${HASHES[$plain]:-} == "${PLAIN_HASH[$key]}" ]]; then
+            F_PLAIN_OK=1
+        else
+            problem partial-plain "$plain is there with other content than the original ($(stat -c %s -- "$plain") bytes, the original has $(stat -c %s -- "$REF/plain/$key"))"
+        fi
+    fi
+    if [[ -e $cry ]]; then
+        F_CRY_PRESENT=1
+        if [[ ${HASHES[$cry]:-} == "${CRY_HASH[$C_METHOD/$key]}" ]]; then
+            F_CRY_OK=1
+        elif [[ -f $cry ]] && decrypts_to "$cry" "${PLAIN_HASH[$key]}"; then
+            F_CRY_OK=1
+        else
+            problem bad-cry "$cry is there but does not decrypt to the original ($(stat -c %s -- "$cry") bytes, a complete one has ${CRY_SIZE[$C_METHOD/$key]})"
+        fi
+    fi
+    ((F_PLAIN_OK || F_CRY_OK)) ||
+        problem data-lost "no complete copy of $key is left: neither the plain file nor a crypted file that decrypts"
+    return 0
+}
+
+# Checks the file of check_copies against what the exit status claims: with 0 the command is
+# done with it, with 1 (a single file) it is as it was.
+check_claim() {
+    local status=$1
+    if ((status == 0)); then
+        if [[ $C_DIRECTION == encrypt ]]; then
+            ((!F_PLAIN_PRESENT)) || problem claim "exit status 0, but the plain file $F_PLAIN was not wiped"
+            ((F_CRY_OK)) || problem claim "exit status 0, but there is no good $F_CRY"
+        else
+            ((!F_CRY_PRESENT)) || problem claim "exit status 0, but the crypted file $F_CRY was not deleted"
+            ((F_PLAIN_OK)) || problem claim "exit status 0, but there is no good $F_PLAIN"
+        fi
+    elif ((status == 1)); then
+        if [[ $C_DIRECTION == encrypt ]]; then
+            ((F_PLAIN_OK)) || problem claim "exit status 1 (failed), but the plain file is not as it was"
+        else
+            ((F_CRY_OK)) || problem claim "exit status 1 (failed), but the crypted file is not as it was"
+        fi
+    fi
 }
 
 # Checks the state after a run that ended with the status given. killed=1 when the sweep
@@ -451,15 +537,7 @@ check_case() {
     # Whether the kill landed: a run that ended first had the chance to clean up.
     ((status == 137)) || killed=0
 
-    # How the program ended.
-    case $status in
-    0 | 1) ;;
-    137) ((killed)) || problem exit-status "it was killed by SIGKILL, which the sweep did not send" ;;
-    *)
-        describe_status "$status"
-        problem exit-status "exit status $DESCRIBED"
-        ;;
-    esac
+    check_status "$status" "$killed"
 
     # Names in the folders that are not the file's, the earlier files' or the database's.
     local path name e expected
@@ -482,9 +560,8 @@ check_case() {
     fi
 
     # What survives under the final names.
-    local plain=$C_DIR/$C_NAME cry=$C_DIR/$C_NAME.cry files=()
-    local plain_present=0 plain_ok=0 cry_present=0 cry_ok=0
-    for path in "$plain" "$cry"; do
+    local files=()
+    for path in "$C_DIR/$C_NAME" "$C_DIR/$C_NAME.cry"; do
         [[ ! -f $path ]] || files+=("$path")
     done
     if ((C_STORE)); then
@@ -493,48 +570,13 @@ check_case() {
         done
     fi
     hash_files "${files[@]}"
-    if [[ -e $plain ]]; then
-        plain_present=1
-        if [[ ${HASHES[$plain]:-} == "${PLAIN_HASH[$C_NAME]}" ]]; then
-            plain_ok=1
-        else
-            problem partial-plain "$plain is there with other content than the original ($(stat -c %s -- "$plain") bytes, the original has $(stat -c %s -- "$REF/plain/$C_NAME"))"
-        fi
-    fi
-    if [[ -e $cry ]]; then
-        cry_present=1
-        if [[ ${HASHES[$cry]:-} == "${CRY_HASH[$C_METHOD/$C_NAME]}" ]]; then
-            cry_ok=1
-        elif [[ -f $cry ]] && decrypts_to "$cry" "${PLAIN_HASH[$C_NAME]}"; then
-            cry_ok=1
-        else
-            problem bad-cry "$cry is there but does not decrypt to the original ($(stat -c %s -- "$cry") bytes, a complete one has ${CRY_SIZE[$C_METHOD/$C_NAME]})"
-        fi
-    fi
-    ((plain_ok || cry_ok)) ||
-        problem data-lost "no complete copy of $C_NAME is left: neither the plain file nor a crypted file that decrypts"
-
-    # What the exit status claims.
-    if ((status == 0)); then
-        if [[ $C_DIRECTION == encrypt ]]; then
-            ((!plain_present)) || problem claim "exit status 0, but the plain file $plain was not wiped"
-            ((cry_ok)) || problem claim "exit status 0, but there is no good $cry"
-        else
-            ((!cry_present)) || problem claim "exit status 0, but the crypted file $cry was not deleted"
-            ((plain_ok)) || problem claim "exit status 0, but there is no good $plain"
-        fi
-    elif ((status == 1)); then
-        if [[ $C_DIRECTION == encrypt ]]; then
-            ((plain_ok)) || problem claim "exit status 1 (failed), but the plain file is not as it was"
-        else
-            ((cry_ok)) || problem claim "exit status 1 (failed), but the crypted file is not as it was"
-        fi
-    fi
+    check_copies "$C_DIR" "$C_NAME" "$C_NAME"
+    check_claim "$status"
 
     if ((C_STORE)); then
         # The database check changes the folder: what the run left is taken down first.
         LISTING=$(folder_listing)
-        check_database "$plain_ok" "$cry_ok"
+        check_database "$F_PLAIN_OK" "$F_CRY_OK"
     fi
     return 0
 }
@@ -890,31 +932,32 @@ time_run() {
     clock
     DURATION=$((NOW - t0))
     local status=$STATUS # the checks run the program too
-    check_case "$status" 0
+    "$CHECK_FN" "$status" 0
     record_case "$status"
 }
 
-kill_sweep_one() {
-    local dir=$1 store=$2 k delay_us status
-    C_NAME=$KILL_NAME C_METHOD=$KILL_METHOD C_DIRECTION=$dir C_STORE=$store
-    set_what
-    local what=$C_WHAT
-    # The shorter of two runs: on a busy machine the points past a run's end are wasted.
-    local length=0
+# Times the case (STAGE_FN stages it) and sets LENGTH to the shorter of two runs, in
+# microseconds: on a busy machine the points past a run's end are wasted.
+time_case() {
+    local what=$1 k
+    LENGTH=0
     for k in 1 2; do
-        stage_case
+        "$STAGE_FN"
         C_LABEL="$what (timing run $k)"
         time_run
-        ((length > 0 && length < DURATION)) || length=$DURATION
+        ((LENGTH > 0 && LENGTH < DURATION)) || LENGTH=$DURATION
     done
-    echo "  $what: a run takes $(as_seconds "$length") s"
+    echo "  $what: a run takes $(as_seconds "$LENGTH") s"
+}
 
-    # Kills at delays spread over the run, and a little past its end. The delay counts from
-    # before the process is started, as the timing does.
-    local t0 rest
-    for ((k = 1; k <= KILL_POINTS + 2; k++)); do
-        delay_us=$((length * k / (KILL_POINTS + 1)))
-        stage_case
+# Kills the case at the given number of delays spread over a run of the given length, and at
+# two more a little past its end, each time staged anew, checked and recorded. The delay counts
+# from before the process is started, as the timing does.
+kill_at_delays() {
+    local what=$1 length=$2 points=$3 k delay_us status t0 rest
+    for ((k = 1; k <= points + 2; k++)); do
+        delay_us=$((length * k / (points + 1)))
+        "$STAGE_FN"
         C_LABEL="$what kill@$(as_seconds "$delay_us")s"
         clock
         t0=$NOW
@@ -925,9 +968,21 @@ kill_sweep_one() {
         kill -KILL "$CLI_PID" 2>/dev/null || true
         wait_cli
         status=$STATUS # the checks run the program too
-        check_case "$status" 1
+        "$CHECK_FN" "$status" 1
         record_case "$status"
     done
+}
+
+kill_sweep_one() {
+    local dir=$1 store=$2 k status
+    C_NAME=$KILL_NAME C_METHOD=$KILL_METHOD C_DIRECTION=$dir C_STORE=$store
+    set_what
+    local what=$C_WHAT
+    time_case "$what"
+    local length=$LENGTH
+
+    # Kills at delays spread over the run, and a little past its end.
+    kill_at_delays "$what" "$length" "$KILL_POINTS"
 
     # Kills the moment the folders' listing changes for the k-th time.
     local changes before deadline t
@@ -977,6 +1032,136 @@ sweep_kill() {
 }
 
 # ---------------------------------------------------------------------------------------------
+# Sweep 4: kills of a batch. A folder of BATCH_COUNT files in the subfolders BATCH_DIRS,
+# encrypted and decrypted with -r and BATCH_JOBS files at once, killed with SIGKILL at delays
+# spread over the run as in the kill sweep. The program writes a batch of outputs, flushes them
+# together and only then wipes the batch's plain files (or deletes its crypted files), so after
+# any kill every file of the folder must still have one complete copy.
+
+BATCH_FILES=() # the keys of the folder's files: batch/<dir>/f<nn>
+declare -A BATCH_DIR_SET
+
+# Makes the folder's reference files, plain under REF/plain/batch and crypted under
+# REF/BATCH_METHOD/batch, and checks that the crypted tree decrypts to the plain one.
+make_batch_reference() {
+    local d i size key span=$(((BATCH_MAX_KIB - BATCH_MIN_KIB) * 1024 + 1))
+    local plain=$REF/plain/batch cry=$REF/$BATCH_METHOD/batch
+    BATCH_FILES=()
+    for d in "${BATCH_DIRS[@]}"; do
+        mkdir -p "$plain/$d"
+        BATCH_DIR_SET[$d]=1
+    done
+    for ((i = 0; i < BATCH_COUNT; i++)); do
+        d=${BATCH_DIRS[i % ${#BATCH_DIRS[@]}]}
+        printf -v key 'batch/%s/f%02d' "$d" "$i"
+        size=$((BATCH_MIN_KIB * 1024 + (RANDOM * 32768 + RANDOM) % span))
+        head -c "$size" /dev/urandom >"$REF/plain/$key"
+        BATCH_FILES+=("$key")
+    done
+    hash_files "${BATCH_FILES[@]/#/$REF/plain/}"
+    for key in "${BATCH_FILES[@]}"; do
+        PLAIN_HASH[$key]=${HASHES[$REF/plain/$key]}
+    done
+
+    rm -rf "$cry"
+    mkdir -p "${cry%/*}"
+    cp -r "$plain" "$cry"
+    run_cli encrypt -r --keep -m "$BATCH_METHOD" --password-env QV_SWEEP_PW "$cry"
+    ((STATUS == 0)) || die "cannot encrypt the batch's reference folder: $(cat "$ERRFILE")"
+    rm -f -- "${BATCH_FILES[@]/#/$REF/$BATCH_METHOD/}"
+    local crys=("${BATCH_FILES[@]/#/$REF/$BATCH_METHOD/}")
+    hash_files "${crys[@]/%/.cry}"
+    for key in "${BATCH_FILES[@]}"; do
+        [[ -n ${HASHES[$REF/$BATCH_METHOD/$key.cry]:-} ]] ||
+            die "encrypting the batch's reference folder made no $key.cry"
+        CRY_HASH[$BATCH_METHOD/$key]=${HASHES[$REF/$BATCH_METHOD/$key.cry]}
+        CRY_SIZE[$BATCH_METHOD/$key]=$(stat -c %s "$REF/$BATCH_METHOD/$key.cry")
+    done
+
+    # The crypted tree must come back whole: decrypted with -r in a copy.
+    rm -rf "$CHK/batch"
+    cp -r "$cry" "$CHK/batch"
+    run_cli decrypt -r --password-env QV_SWEEP_PW "$CHK/batch"
+    ((STATUS == 0)) || die "cannot decrypt the batch's reference folder: $(cat "$ERRFILE")"
+    hash_files "${BATCH_FILES[@]/#batch/$CHK/batch}"
+    for key in "${BATCH_FILES[@]}"; do
+        [[ ${HASHES[$CHK/$key]:-} == "${PLAIN_HASH[$key]}" ]] ||
+            die "the batch's reference file $key does not come back from $BATCH_METHOD; nothing to sweep"
+    done
+    rm -rf "$CHK/batch"
+}
+
+# Puts the folder in its starting state for the direction in hand: the plain tree to encrypt,
+# the crypted tree to decrypt.
+stage_batch() {
+    rm -rf "$C_DIR"
+    if [[ $C_DIRECTION == encrypt ]]; then
+        cp -r "$REF/plain/batch" "$C_DIR"
+    else
+        cp -r "$REF/$C_METHOD/batch" "$C_DIR"
+    fi
+    C_ARGS=("$C_DIRECTION" -r -j "$BATCH_JOBS")
+    [[ $C_DIRECTION == decrypt ]] || C_ARGS+=(-m "$C_METHOD")
+    C_ARGS+=(--password-env QV_SWEEP_PW "$C_DIR")
+}
+
+# Checks the folder after a run, as check_case checks one file, for every file of it: no
+# temporary or unexpected file in any of its folders, one complete copy of each file, and with
+# exit status 0 every file done. With status 1 some files may be done and others not, so only
+# the copies are checked.
+check_batch() {
+    local status=$1 killed=$2
+    PROBLEMS=()
+    NOTES=()
+    LISTING=""
+    ((status == 137)) || killed=0
+    check_status "$status" "$killed"
+
+    local path name d key files=()
+    for path in "$C_DIR"/*; do
+        name=${path##*/}
+        [[ -d $path && -n ${BATCH_DIR_SET[$name]:-} ]] || stray_name "$C_DIR" "$name" "$killed"
+    done
+    for d in "${BATCH_DIRS[@]}"; do
+        for path in "$C_DIR/$d"/*; do
+            name=${path##*/}
+            key=batch/$d/${name%.cry}
+            if [[ -f $path && ! -L $path && -n ${PLAIN_HASH[$key]:-} ]]; then
+                files+=("$path")
+            else
+                stray_name "$C_DIR/$d" "$name" "$killed"
+            fi
+        done
+    done
+
+    hash_files "${files[@]}"
+    for key in "${BATCH_FILES[@]}"; do
+        d=${key#batch/}
+        d=${d%/*}
+        check_copies "$C_DIR/$d" "${key##*/}" "$key"
+        ((status != 0)) || check_claim "$status"
+    done
+    return 0
+}
+
+sweep_batch() {
+    local base=$SCRATCH/batch dir
+    C_DIR=$base/work
+    C_NAME=batch C_METHOD=$BATCH_METHOD C_STORE=0 C_BATCH=1
+    STAGE_FN=stage_batch CHECK_FN=check_batch
+    mkdir -p "$base"
+    for dir in encrypt decrypt; do
+        C_DIRECTION=$dir
+        set_what
+        C_WHAT+=" -r -j $BATCH_JOBS"
+        time_case "$C_WHAT"
+        kill_at_delays "$C_WHAT" "$LENGTH" "$BATCH_POINTS"
+    done
+    STAGE_FN=stage_case CHECK_FN=check_case C_BATCH=0
+    rm -rf "$base"
+}
+
+# ---------------------------------------------------------------------------------------------
 # Main
 
 echo "quorvane-cli: $CLI"
@@ -999,6 +1184,7 @@ for sweep in "${SWEEPS[@]}"; do
         done
         ;;
     kill) [[ -n ${PLAIN_HASH[$KILL_NAME]:-} ]] || make_reference "$KILL_NAME" "$KILL_SIZE" ;;
+    batch) ((${#BATCH_FILES[@]} > 0)) || make_batch_reference ;;
     esac
 done
 
