@@ -416,11 +416,11 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     StoreLittle(checksumBytes, checksum);
     if (pwrite(output.Fd(), checksumBytes, 4, 8) != 4)
         return CryptWriteFailed;
-    if (output.Commit(true) != 0) {
+    if (const int err = output.Commit(MayReplace); err != 0) {
         // In place but perhaps not on disk: the plain file stays the only sure copy.
         if (output.Committed())
             unlink(target.c_str());
-        return CryptWriteFailed;
+        return err == EEXIST && !output.Committed() ? CryptCannotCreateOutput : CryptWriteFailed;
     }
     return CryptOk;
 }
@@ -512,9 +512,9 @@ std::int32_t TQV_Pwd::Decipher(const std::string& path, std::string* storedName)
     if (!writing)
         return CryptOk;
 
-    if (output.Commit(true) != 0) {
+    if (const int err = output.Commit(MayReplace); err != 0) {
         if (!output.Committed())
-            return fail(CryptWriteFailed);
+            return fail(err == EEXIST ? CryptCannotCreateOutput : CryptWriteFailed);
         WipeOrRemove(outputPath);
         return CryptWriteFailed;
     }

@@ -82,6 +82,11 @@ public:
     // output takes its name unflushed, and the caller makes it durable with the group's Flush
     // before anything depends on it (before the source is wiped or deleted).
     FlushGroup* FlushLater = nullptr;
+    // Whether EncryptFile and DecryptFile may replace a file at their output's path. A caller
+    // that found no file there clears it, so that a file that appears there meanwhile (another
+    // worker's output, another program's file) is never replaced: the call then fails with
+    // CryptCannotCreateOutput and changes nothing.
+    bool MayReplace = true;
 
     // Takes typed password bytes: copies them, masks them in place and sets PasswordLength.
     // HasPassword is left to the caller.

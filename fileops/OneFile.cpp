@@ -60,8 +60,11 @@ public:
         GetPermissions(outcome_.SourcePath, mode_);
         SetArchiveOnly(outcome_.SourcePath);
         holder->FlushLater = outputs_;
+        // A file that appears at the output's path after the check is not the user's to lose.
+        holder->MayReplace = outcome_.OutputExisted;
         outcome_.Code = steps_.RunEngine([&] { return engine(*holder); });
         holder->FlushLater = nullptr;
+        holder->MayReplace = true;
         if (outcome_.Code != CryptOk) {
             RestoreSource();
             if (decrypting_ && outcome_.Code == CryptWrongPassword)

@@ -202,4 +202,44 @@ TEST(CliTree, TestChecksCryptedFilesAndWritesNothing) {
     EXPECT_EQ(goodAfter.st_mode, goodBefore.st_mode);
 }
 
+// A crypted file whose stored name is the plain name of another crypted file of the same run:
+// workers that decrypt both at once must never let one plain file replace the other.
+TEST(CliTree, ParallelDecryptionsNeverReplaceEachOthersPlainFiles) {
+    TempDir dir;
+    constexpr int Pairs = 16;
+    std::vector<std::string> crypted;
+    auto first = [](int i) { return PatternBytes(150000, 100 + i); };
+    auto second = [](int i) { return PatternBytes(150000, 200 + i); };
+    for (int i = 0; i < Pairs; ++i) {
+        const std::string n = dir / ("n" + std::to_string(i));
+        const std::string m = dir / ("m" + std::to_string(i));
+        WriteBytes(n, first(i));
+        ASSERT_EQ(RunTree({"encrypt", n}).status, 0);
+        ASSERT_EQ(rename((n + ".cry").c_str(), (m + ".cry").c_str()), 0); // stores the name n
+        WriteBytes(n, second(i));
+        ASSERT_EQ(RunTree({"encrypt", n}).status, 0);
+        crypted.push_back(m + ".cry");
+        crypted.push_back(n + ".cry");
+    }
+    std::vector<std::string> args = {"decrypt", "-j", "4"};
+    args.insert(args.end(), crypted.begin(), crypted.end());
+    RunTree(args);
+
+    for (int i = 0; i < Pairs; ++i) {
+        SCOPED_TRACE("pair " + std::to_string(i));
+        const std::string n = dir / ("n" + std::to_string(i));
+        const std::string m = dir / ("m" + std::to_string(i));
+        // Each content is in a plain file, or its crypted file is still there.
+        std::vector<std::vector<std::uint8_t>> plain;
+        for (const std::string& path : {n, m})
+            if (PathExists(path))
+                plain.push_back(ReadBytes(path));
+        auto found = [&](const std::vector<std::uint8_t>& bytes) {
+            return std::find(plain.begin(), plain.end(), bytes) != plain.end();
+        };
+        EXPECT_TRUE(PathExists(m + ".cry") || found(first(i))) << "the first file is lost";
+        EXPECT_TRUE(PathExists(n + ".cry") || found(second(i))) << "the second file is lost";
+    }
+}
+
 } // namespace
