@@ -4,6 +4,7 @@
 #   install-deps.sh run     what building, installing and running the desktop program need
 #   install-deps.sh screenshot   what the screenshot script needs
 #   install-deps.sh package      what building and checking the Debian package need
+#   install-deps.sh bench        what building and running the benchmarks need, with ccrypt
 set -euo pipefail
 
 build_packages=(
@@ -20,6 +21,10 @@ package_packages=(
     "${build_packages[@]}"
     lintian
 )
+bench_packages=(
+    "${build_packages[@]}"
+    ccrypt
+)
 run_packages=(
     "${build_packages[@]}"
     fonts-noto-cjk xdg-utils cups-client desktop-file-utils hicolor-icon-theme
@@ -31,7 +36,8 @@ case "${1:-build}" in
     run) wanted=("${run_packages[@]}") ;;
     screenshot) wanted=("${screenshot_packages[@]}") ;;
     package) wanted=("${package_packages[@]}") ;;
-    *) echo "usage: $0 [build|run|screenshot|package]" >&2; exit 2 ;;
+    bench) wanted=("${bench_packages[@]}") ;;
+    *) echo "usage: $0 [build|run|screenshot|package|bench]" >&2; exit 2 ;;
 esac
 
 missing=()
