@@ -3,6 +3,7 @@
 // of the tip of the day. It is not a source of secrets.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qv {
@@ -17,5 +18,9 @@ void SeedRandomFromClock() noexcept;
 // Advances the generator and returns a value below n: the high 32 bits of the 64-bit product
 // of the new seed and n.
 std::uint32_t RandomBelow(std::uint32_t n) noexcept;
+
+// Fills bytes with what count calls of RandomBelow(256) would give, as one run of the sequence:
+// threads drawing at once each get a run of their own.
+void RandomBytes(std::uint8_t* bytes, std::size_t count) noexcept;
 
 } // namespace qv

@@ -46,8 +46,7 @@ bool OverwriteOnce(int fd, const std::uint8_t* block, std::size_t size, WipeObse
 
 // One block of the pseudo-random generator's bytes, the pattern every overwrite repeats.
 void FillWipeBlock(SecureArray<std::uint8_t, WipeBlockSize>& block) {
-    for (std::size_t i = 0; i < WipeBlockSize; ++i)
-        block[i] = static_cast<std::uint8_t>(RandomBelow(256));
+    RandomBytes(block.data(), WipeBlockSize);
 }
 
 } // namespace

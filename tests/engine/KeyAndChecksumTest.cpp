@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace qv;
@@ -103,4 +105,51 @@ TEST(RandomGenerator, LinearCongruentialSequence) {
     EXPECT_EQ(RandomBelow(256), 0u);
     EXPECT_EQ(RandomBelow(256), 8u);
     EXPECT_EQ(RandomSeed(), 134775814u);
+}
+
+// Wipes on several threads fill their blocks at once: each gets a whole run of the sequence,
+// and no step is lost or taken twice.
+TEST(RandomGenerator, BytesAreRunsOfTheSequenceEvenFromManyThreads) {
+    constexpr std::uint32_t Seed = 4711;
+    SetRandomSeed(Seed);
+    std::vector<std::uint8_t> expected(1024);
+    for (std::uint8_t& b : expected)
+        b = static_cast<std::uint8_t>(RandomBelow(256));
+    const std::uint32_t afterOneRun = RandomSeed();
+    SetRandomSeed(Seed);
+    std::vector<std::uint8_t> bytes(1024);
+    RandomBytes(bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(RandomSeed(), afterOneRun);
+
+    // Every run drawn by four threads at once is one that a single thread would draw from some
+    // seed of the sequence, and the seed ends where 400 runs take it.
+    SetRandomSeed(Seed);
+    constexpr int Threads = 4;
+    constexpr int Runs = 100;
+    std::vector<std::vector<std::vector<std::uint8_t>>> drawn(Threads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t)
+        threads.emplace_back([&drawn, t] {
+            for (int r = 0; r < Runs; ++r) {
+                std::vector<std::uint8_t> run(1024);
+                RandomBytes(run.data(), run.size());
+                drawn[t].push_back(std::move(run));
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    const std::uint32_t afterThreads = RandomSeed();
+    SetRandomSeed(Seed);
+    std::set<std::vector<std::uint8_t>> sequence;
+    for (int r = 0; r < Threads * Runs; ++r) {
+        std::vector<std::uint8_t> run(1024);
+        for (std::uint8_t& b : run)
+            b = static_cast<std::uint8_t>(RandomBelow(256));
+        sequence.insert(run);
+    }
+    EXPECT_EQ(RandomSeed(), afterThreads) << "steps were lost";
+    for (const auto& runs : drawn)
+        for (const auto& run : runs)
+            EXPECT_EQ(sequence.erase(run), 1u) << "a run that is not the sequence's, or twice";
 }
