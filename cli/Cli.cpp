@@ -509,6 +509,9 @@ public:
     // finishes it later.
     std::int32_t RunEngine(const std::function<std::int32_t()>& engine) override {
         const std::int32_t code = engine();
+        // The file's blocks now count as a whole file. Only the worker's own thread touches its
+        // counter: by the time the batch finishes this file, the worker may be on another.
+        c_.progress.Blocks(worker_.number).Start(0);
         Counted();
         return code;
     }
@@ -518,7 +521,6 @@ public:
         if (counted_)
             return;
         counted_ = true;
-        c_.progress.Blocks(worker_.number).Start(0);
         c_.progress.FileDone(index_);
         c_.progress.Update();
     }

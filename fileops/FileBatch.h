@@ -1,7 +1,9 @@
 // Encrypts or decrypts many files with several workers at once, in batches that share their
 // flushes: the outputs of a batch are written, then made durable together, and only then are
 // the sources of the batch wiped or deleted; the overwrites of the wipes are flushed together
-// as well (SplitCrypt). A crash at any moment leaves every file in at least one complete copy.
+// as well (SplitCrypt). While one batch is flushed and its sources disposed of, the workers
+// write the outputs of the next. A crash at any moment leaves every file in at least one
+// complete copy.
 // Each file goes through the same checks, questions and steps as EncryptOne or DecryptOne
 // alone, with the same outcome.
 #pragma once
@@ -49,7 +51,8 @@ void RunOnThreads(unsigned threads, const std::function<void(unsigned)>& work);
 
 // Runs over files (paths as given) and returns how many were started; the rest were not
 // touched because of a stop. Two names of one file, or a file and its own output, never share
-// a batch: the later one waits for the next.
+// a batch, nor a batch and the one being disposed of: the later one waits until the earlier is
+// done.
 std::size_t RunBatches(const std::vector<std::string>& files, const BatchSettings& settings,
                        BatchFront& front);
 

@@ -155,6 +155,52 @@ TEST(RunBatches, EachFileEndsAsItWouldAloneWhateverTheJobsAndBatches) {
     }
 }
 
+// The next batch is written while the one before it is disposed of; a file whose path or output
+// that batch still holds waits for it, and ends as it would in a run of one file at a time.
+TEST(RunBatches, AFileThatTheBatchBeforeStillHoldsWaitsForIt) {
+    BatchSettings settings;
+    settings.method = MethodIdea;
+    settings.jobs = 2;
+    settings.batchFiles = 3;
+
+    // Encrypting a file named twice, the second time first in the next batch: by then the
+    // file is encrypted and wiped.
+    Tree tree(4);
+    std::vector<std::string> files = {tree.files[0], tree.files[1], tree.files[2], tree.files[0],
+                                      tree.files[3]};
+    Front front(2, [](const char*) {});
+    ASSERT_EQ(RunBatches(files, settings, front), files.size());
+    EXPECT_EQ(front.outcomes[3].Status, CryptStatus::SourceMissing);
+    for (std::size_t i = 0; i < tree.files.size(); ++i) {
+        EXPECT_FALSE(PathExists(tree.files[i]));
+        EXPECT_EQ(Decrypted(tree.files[i] + ".cry"), tree.contents[i]);
+    }
+
+    // Decrypting a.cry.cry, whose plain name is a.cry, a crypted file of the batch before: it
+    // is decrypted once a.cry is, and gone.
+    TempDir dir;
+    const std::string a = dir / "a";
+    WriteBytes(a, PatternBytes(5000, 7));
+    Front once(1, [](const char*) {});
+    ASSERT_EQ(RunBatches({a}, settings, once), 1u);
+    ASSERT_EQ(rename((a + ".cry").c_str(), (a + ".cry.x").c_str()), 0);
+    WriteBytes(a, PatternBytes(6000, 8));
+    ASSERT_EQ(RunBatches({a}, settings, once), 1u);
+    ASSERT_EQ(rename((a + ".cry.x").c_str(), (a + ".cry.cry").c_str()), 0);
+    std::vector<std::string> crypted = {a + ".cry", tree.files[1] + ".cry", tree.files[2] + ".cry",
+                                        a + ".cry.cry"};
+    settings.direction = Direction::Decrypt;
+    settings.disposal = SourceDisposal::Delete;
+    Front back(2, [](const char*) {});
+    ASSERT_EQ(RunBatches(crypted, settings, back), crypted.size());
+    for (std::size_t i = 0; i < crypted.size(); ++i) {
+        EXPECT_EQ(back.outcomes[i].Status, CryptStatus::Done) << crypted[i];
+    }
+    EXPECT_EQ(ReadBytes(a), PatternBytes(6000, 8));
+    EXPECT_EQ(ReadBytes(a + ".cry"), PatternBytes(5000, 7)) << "a.cry.cry's plain file";
+    EXPECT_FALSE(PathExists(a + ".cry.cry"));
+}
+
 // The process is killed at a chosen step of a batch of 12 files; every file must then be in at
 // least one complete copy: its plain file as it was, or a crypted file that decrypts to it.
 TEST(RunBatches, AKillAtAnyStepOfABatchLeavesEveryFileWhole) {
