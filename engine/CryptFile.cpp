@@ -15,9 +15,12 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace qv {
 
@@ -128,17 +131,7 @@ public:
     // caller asked to stop; the blocks of a stopped chunk are never written.
     bool Decipher(const std::uint8_t* in, std::uint8_t* out, std::size_t count,
                   BlockCounter& counter) {
-        switch (method_) {
-        case MethodIdea:
-            IdeaBlocks(idea_, in, out, count, path_);
-            break;
-        case MethodTripleDes:
-            TripleDesBlocks(tripleDes_, in, out, count, path_);
-            break;
-        default:
-            DesBlocks(des_, in, out, count, path_);
-            break;
-        }
+        Blocks(in, out, count);
         if (chained_ && count > 0) {
             std::uint64_t previous = chain_;
             for (std::size_t i = 0; i < count; ++i) {
@@ -151,7 +144,59 @@ public:
         return counter.Blocks(count);
     }
 
+    // Enciphers the blocks of several files side by side, each file in CBC from an all-zero
+    // chaining value: step i takes block i of every file that has one, chained with that file's
+    // block i - 1, and enciphers them together in the vector registers. files are sorted by
+    // blocks, most first; each holds its blocks in place. false when the caller asked to stop.
+    // afterChunk runs after every chunk's worth of blocks, as for a single file.
+    bool EncipherSideBySide(const std::vector<std::uint8_t*>& files,
+                            const std::vector<std::size_t>& blocks, BlockCounter& counter,
+                            const std::function<void()>& afterChunk) {
+        SecureBytes step(files.size() * 8);
+        std::size_t active = files.size();
+        std::size_t sinceChunk = 0;
+        for (std::size_t i = 0;; ++i) {
+            while (active > 0 && blocks[active - 1] <= i)
+                --active;
+            if (active == 0)
+                return true;
+            for (std::size_t f = 0; f < active; ++f) {
+                std::uint64_t word = LoadLittle<std::uint64_t>(files[f] + 8 * i);
+                if (chained_ && i > 0)
+                    word ^= LoadLittle<std::uint64_t>(files[f] + 8 * (i - 1));
+                StoreLittle(step.data() + 8 * f, word);
+            }
+            Blocks(step.data(), step.data(), active);
+            for (std::size_t f = 0; f < active; ++f)
+                std::memcpy(files[f] + 8 * i, step.data() + 8 * f, 8);
+            if (!counter.Blocks(active))
+                return false;
+            sinceChunk += active * 8;
+            if (sinceChunk >= CryptChunkSize) {
+                sinceChunk = 0;
+                if (afterChunk)
+                    afterChunk();
+            }
+        }
+    }
+
 private:
+    // count independent blocks from in to out (which may be the same buffer), by the direction
+    // of the schedules.
+    void Blocks(const std::uint8_t* in, std::uint8_t* out, std::size_t count) {
+        switch (method_) {
+        case MethodIdea:
+            IdeaBlocks(idea_, in, out, count, path_);
+            break;
+        case MethodTripleDes:
+            TripleDesBlocks(tripleDes_, in, out, count, path_);
+            break;
+        default:
+            DesBlocks(des_, in, out, count, path_);
+            break;
+        }
+    }
+
     template <typename Encipher>
     bool EncipherWith(Encipher encipher, std::uint8_t* data, std::size_t count,
                       BlockCounter& counter) {
@@ -184,6 +229,54 @@ private:
 void WipeOrRemove(const std::string& path) {
     if (WipeFile(path) != 0)
         unlink(path.c_str());
+}
+
+// Opens the plain file of an encryption: a regular file not too large for the header.
+std::int32_t OpenPlainFile(const std::string& path, UniqueFd& input, struct stat& st) {
+    input.Reset(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    if (!input.Valid() || fstat(input.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return CryptCannotOpenInput;
+    if (st.st_size > MaxPlainSize)
+        return CryptTooLarge;
+    return CryptOk;
+}
+
+// The header of a crypted file of the plain file at path.
+void FillHeader(std::uint8_t (&header)[LongHeaderBytes], std::int32_t method,
+                std::int64_t plainSize, std::uint32_t checksum, std::uint16_t keyCheck,
+                const std::string& path) {
+    std::memset(header, 0, sizeof header);
+    std::memcpy(header, MagicOfMethod(method), 4);
+    StoreLittle(header + 4, static_cast<std::uint32_t>(plainSize));
+    StoreLittle(header + 8, checksum);
+    StoreLittle(header + 12, keyCheck);
+    const std::string name = FileNamePart(path);
+    header[14] = static_cast<std::uint8_t>(name.size() <= MaxStoredNameLength ? name.size() : 0);
+    std::memcpy(header + 15, name.data(), std::min(name.size(), NameFieldSize));
+}
+
+// After the plain file was read to its end: a file that grew while it was read would lose its
+// new bytes when the caller wipes it; one that shrank after its end was read ahead would lose
+// the bytes it kept.
+std::int32_t CheckReadToItsEnd(int input, std::int64_t plainSize) {
+    std::uint8_t more = 0;
+    const long extra = ReadFull(input, &more, 1);
+    SecureZero(&more, 1);
+    struct stat after {};
+    if (extra != 0 || fstat(input, &after) != 0 || after.st_size != plainSize)
+        return CryptReadFailed;
+    return CryptOk;
+}
+
+// Gives the complete crypted file its name; on failure nothing of it is left at target.
+std::int32_t CommitCrypted(AtomicFile& output, const std::string& target, bool mayReplace) {
+    if (const int err = output.Commit(mayReplace); err != 0) {
+        // In place but perhaps not on disk: the plain file stays the only sure copy.
+        if (output.Committed())
+            unlink(target.c_str());
+        return err == EEXIST && !output.Committed() ? CryptCannotCreateOutput : CryptWriteFailed;
+    }
+    return CryptOk;
 }
 
 } // namespace
@@ -341,13 +434,11 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     if (!IsWritableMethod(method))
         return CryptBadMethod;
 
-    UniqueFd input(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd input;
     struct stat st {};
-    if (!input.Valid() || fstat(input.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return CryptCannotOpenInput;
+    if (const std::int32_t code = OpenPlainFile(path, input, st); code != CryptOk)
+        return code;
     const std::int64_t plainSize = st.st_size;
-    if (plainSize > MaxPlainSize)
-        return CryptTooLarge;
 
     // The new crypted file grows unnamed and replaces a file of its name only once it is
     // complete; on every failure the AtomicFile gives up what was written.
@@ -368,14 +459,9 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     CipherKey key;
     BuildKey(method, Password, PasswordLength, key);
 
-    std::uint8_t header[LongHeaderBytes] = {};
-    std::memcpy(header, MagicOfMethod(method), 4);
-    StoreLittle(header + 4, static_cast<std::uint32_t>(plainSize));
-    // header + 8: the data checksum, written once the data are through
-    StoreLittle(header + 12, key.check);
-    const std::string name = FileNamePart(path);
-    header[14] = static_cast<std::uint8_t>(name.size() <= MaxStoredNameLength ? name.size() : 0);
-    std::memcpy(header + 15, name.data(), std::min(name.size(), NameFieldSize));
+    // The data checksum is written once the data are through.
+    std::uint8_t header[LongHeaderBytes];
+    FillHeader(header, method, plainSize, 0, key.check, path);
     if (!output.Write(header, sizeof header))
         return CryptWriteFailed;
 
@@ -402,27 +488,128 @@ std::int32_t TQV_Pwd::EncryptFile(const std::string& path, std::int32_t method) 
     std::uint32_t checksum = 0;
     if (const std::int32_t code = pipeline.Finish(checksum); code != CryptOk)
         return code;
-
-    // A file that grew while it was read would lose its new bytes when the caller wipes it; one
-    // that shrank after its end was read ahead would lose the bytes it kept.
-    std::uint8_t more = 0;
-    const long extra = ReadFull(input.Get(), &more, 1);
-    SecureZero(&more, 1);
-    struct stat after {};
-    if (extra != 0 || fstat(input.Get(), &after) != 0 || after.st_size != plainSize)
-        return CryptReadFailed;
+    if (const std::int32_t code = CheckReadToItsEnd(input.Get(), plainSize); code != CryptOk)
+        return code;
 
     std::uint8_t checksumBytes[4];
     StoreLittle(checksumBytes, checksum);
     if (pwrite(output.Fd(), checksumBytes, 4, 8) != 4)
         return CryptWriteFailed;
-    if (const int err = output.Commit(MayReplace); err != 0) {
-        // In place but perhaps not on disk: the plain file stays the only sure copy.
-        if (output.Committed())
-            unlink(target.c_str());
-        return err == EEXIST && !output.Committed() ? CryptCannotCreateOutput : CryptWriteFailed;
+    return CommitCrypted(output, target, MayReplace);
+}
+
+namespace {
+
+// A small file of EncryptFiles: read whole behind room for its header, padded, its crypted
+// file open and unnamed.
+struct SideBySideLane {
+    TQV_Pwd::SideBySideFile* file = nullptr;
+    std::string target;
+    std::unique_ptr<AtomicFile> output;
+    SecureBytes bytes; // the header, then the padded data
+    std::size_t blocks = 0;
+
+    std::uint8_t* Data() { return bytes.data() + LongHeaderBytes; }
+
+    // Opens the output and reads the plain file; CryptOk, or why the file cannot go on.
+    std::int32_t Read(int input, const struct stat& st, std::int32_t method, std::uint16_t keyCheck,
+                      FlushGroup* flushLater) {
+        target = file->path + CryptExtension;
+        if (IsDirectory(target))
+            return CryptCannotCreateOutput;
+        output = std::make_unique<AtomicFile>(target, flushLater);
+        if (output->Open(st.st_mode & 0777) != 0)
+            return CryptCannotCreateOutput;
+        const std::int64_t plainSize = st.st_size;
+        const std::int64_t paddedSize = plainSize + 8 - plainSize % 8;
+        if (!AllocateBytes(bytes, LongHeaderBytes + static_cast<std::size_t>(paddedSize)))
+            return CryptNoMemory;
+        const std::size_t plainBytes = static_cast<std::size_t>(plainSize);
+        if (ReadFull(input, Data(), plainBytes) != static_cast<long>(plainBytes))
+            return CryptReadFailed;
+        if (const std::int32_t code = CheckReadToItsEnd(input, plainSize); code != CryptOk)
+            return code;
+        std::uint8_t header[LongHeaderBytes];
+        FillHeader(header, method, plainSize, UpdateCrc(0, Data(), plainBytes), keyCheck,
+                   file->path);
+        std::memcpy(bytes.data(), header, sizeof header);
+        blocks = static_cast<std::size_t>(paddedSize / 8);
+        return CryptOk;
     }
-    return CryptOk;
+};
+
+} // namespace
+
+void TQV_Pwd::EncryptFiles(std::vector<SideBySideFile>& files, std::int32_t method) {
+    if (!IsWritableMethod(method)) {
+        for (SideBySideFile& file : files)
+            file.code = CryptBadMethod;
+        return;
+    }
+    CipherKey key;
+    BuildKey(method, Password, PasswordLength, key);
+
+    // The small files are read; the others wait for their turn alone.
+    std::vector<std::unique_ptr<SideBySideLane>> lanes;
+    std::vector<SideBySideFile*> alone;
+    std::int64_t held = 0;
+    for (SideBySideFile& file : files) {
+        UniqueFd input;
+        struct stat st {};
+        file.code = OpenPlainFile(file.path, input, st);
+        if (file.code != CryptOk)
+            continue;
+        if (st.st_size > SideBySideMaxBytes || held + st.st_size > SideBySideGroupBytes) {
+            alone.push_back(&file);
+            continue;
+        }
+        auto lane = std::make_unique<SideBySideLane>();
+        lane->file = &file;
+        file.code = lane->Read(input.Get(), st, method, key.check, FlushLater);
+        if (file.code != CryptOk)
+            continue; // the lane's output is discarded with it
+        held += st.st_size;
+        lanes.push_back(std::move(lane));
+    }
+
+    std::stable_sort(lanes.begin(), lanes.end(),
+                     [](const auto& a, const auto& b) { return a->blocks > b->blocks; });
+    std::vector<std::uint8_t*> data;
+    std::vector<std::size_t> blocks;
+    std::int64_t total = 0;
+    for (const auto& lane : lanes) {
+        data.push_back(lane->Data());
+        blocks.push_back(lane->blocks);
+        total += static_cast<std::int64_t>(lane->blocks);
+    }
+    bool whole = true;
+    {
+        FileCipher cipher(method, key.bytes.data(), false);
+        BlockCounter counter(AbortRequested, Progress, total);
+        whole = cipher.EncipherSideBySide(data, blocks, counter, ChunkDone);
+    }
+    key.bytes.clear();
+    for (auto& lane : lanes) {
+        std::int32_t& code = lane->file->code;
+        if (!whole)
+            code = CryptStopped;
+        else if (!lane->output->Write(lane->bytes.data(), lane->bytes.size()))
+            code = CryptWriteFailed;
+        else
+            code = CommitCrypted(*lane->output, lane->target, lane->file->mayReplace);
+        lane.reset(); // its memory zeroed, an uncommitted output given up
+    }
+
+    const bool replace = MayReplace;
+    for (SideBySideFile* file : alone) {
+        if (AbortRequested && *AbortRequested) {
+            file->code = CryptStopped;
+            continue;
+        }
+        MayReplace = file->mayReplace;
+        file->code = EncryptFile(file->path, method);
+    }
+    MayReplace = replace;
 }
 
 std::int32_t TQV_Pwd::DecryptFile(const std::string& path, std::string& storedName) {

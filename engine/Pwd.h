@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -99,6 +100,25 @@ public:
     // complete and on disk (file and folder flushed), so an existing crypted file of that name
     // survives every failure, and the caller may wipe the plain file once this returns 0.
     [[nodiscard]] std::int32_t EncryptFile(const std::string& path, std::int32_t method);
+
+    // One file of EncryptFiles: its path, whether its output may replace a file there (as
+    // MayReplace does for EncryptFile), and after the call its result code.
+    struct SideBySideFile {
+        std::string path;
+        bool mayReplace = true;
+        std::int32_t code = 0;
+    };
+    // Files up to this size are enciphered side by side; larger ones one at a time.
+    static constexpr std::int64_t SideBySideMaxBytes = std::int64_t(256) << 10;
+    // At most this many bytes of files are held in memory at once.
+    static constexpr std::int64_t SideBySideGroupBytes = std::int64_t(64) << 20;
+    // Encrypts each file as EncryptFile does, into the same bytes, and sets its code. A file's
+    // CBC chain makes every block wait for the one before, so one file keeps the cipher on one
+    // block at a time; here the small files are read whole and enciphered side by side, block i
+    // of each file in one step, so the cipher works on many blocks at once as when deciphering.
+    // Progress counts the blocks of all of them; a stop (AbortRequested) ends every file not yet
+    // written with CryptStopped.
+    void EncryptFiles(std::vector<SideBySideFile>& files, std::int32_t method);
     // Decrypts path (a name ending in ".cry") into path without its last four characters, in
     // the same folder, replacing a file of that name only on success. On success storedName
     // receives the name the plain file got from the header, or is emptied when the file kept

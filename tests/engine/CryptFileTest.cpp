@@ -4,6 +4,7 @@
 #include "CipherPaths.h"
 #include "FileSizeLimit.h"
 #include "FileSystem.h"
+#include "FlushGroup.h"
 #include "HexUtil.h"
 #include "Paths.h"
 #include "Pwd.h"
@@ -692,6 +693,99 @@ TEST_F(CryptFileTest, APlainFileTooLargeForTheFormatIsRefusedBeforeWriting) {
     // The largest plain file that fits gives a crypted file within the signed 32-bit sizes.
     EXPECT_LE(35 + MaxPlainSize + 8 - MaxPlainSize % 8, 2147483647);
     EXPECT_GT(35 + (MaxPlainSize + 1) + 8 - (MaxPlainSize + 1) % 8, 2147483647);
+}
+
+// Small files enciphered side by side (one block of each file per step, through the wide
+// kernels once enough files go together) give the very bytes of one file at a time; files too
+// large for that go alone in the same call.
+TEST_F(CryptFileTest, FilesEncipheredSideBySideAreTheBytesOfOneAtATime) {
+    std::vector<std::size_t> sizes = {0, 1, 7, 8, 9, 100, 10239, 10240, 10241, 65536, 3000000};
+    sizes.push_back(static_cast<std::size_t>(TQV_Pwd::SideBySideMaxBytes));
+    sizes.push_back(static_cast<std::size_t>(TQV_Pwd::SideBySideMaxBytes) + 1);
+    for (int i = 0; i < 520; ++i) // enough for the widest kernel, of many lengths
+        sizes.push_back(static_cast<std::size_t>(i * 37 % 1500));
+    // The outputs need not reach the disk: the test only reads them back.
+    FlushGroup unflushed;
+    pwd.FlushLater = &unflushed;
+    for (const std::int32_t method : {MethodDes, MethodTripleDes, MethodIdea}) {
+        SCOPED_TRACE(MethodName(method));
+        TempDir together;
+        TempDir alone;
+        std::vector<TQV_Pwd::SideBySideFile> files;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            const std::string name = "f" + std::to_string(i);
+            const auto plain = PatternBytes(sizes[i], static_cast<int>(i) + 1);
+            WriteBytes(together / name, plain);
+            WriteBytes(alone / name, plain);
+            files.push_back({together / name, true, -999});
+        }
+        pwd.EncryptFiles(files, method);
+        unflushed.Clear();
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            SCOPED_TRACE("size " + std::to_string(sizes[i]));
+            ASSERT_EQ(files[i].code, CryptOk);
+            const std::string name = "f" + std::to_string(i);
+            ASSERT_EQ(pwd.EncryptFile(alone / name, method), CryptOk);
+            unflushed.Clear();
+            EXPECT_TRUE(SameBytes(ReadBytes(together / (name + ".cry")),
+                                  ReadBytes(alone / (name + ".cry"))));
+            EXPECT_TRUE(SameBytes(ReadBytes(together / name), ReadBytes(alone / name)))
+                << "the plain file is left as it was";
+        }
+    }
+    pwd.FlushLater = nullptr;
+}
+
+// Each file of a side-by-side call fails or succeeds on its own, as it would alone; a stop or a
+// full disk writes nothing.
+TEST_F(CryptFileTest, SideBySideFilesFailOneByOneAndAStopOrAFullDiskWritesNothing) {
+    const auto plain = PatternBytes(5000, 9);
+    for (const char* name : {"ok1", "blocked", "kept", "replaced", "ok2"})
+        WriteBytes(dir / name, plain);
+    ASSERT_EQ(mkdir((dir / "blocked.cry").c_str(), 0700), 0);
+    WriteText(dir / "kept.cry", "appeared after the check");
+    WriteText(dir / "replaced.cry", "an old crypted file");
+    std::vector<TQV_Pwd::SideBySideFile> files = {
+        {dir / "ok1", false, 0},  {dir / "missing", false, 0}, {dir / "blocked", false, 0},
+        {dir / "kept", false, 0}, {dir / "replaced", true, 0}, {dir / "ok2", false, 0}};
+    pwd.EncryptFiles(files, MethodTripleDes);
+    EXPECT_EQ(files[0].code, CryptOk);
+    EXPECT_EQ(files[1].code, CryptCannotOpenInput);
+    EXPECT_EQ(files[2].code, CryptCannotCreateOutput);
+    EXPECT_EQ(files[3].code, CryptCannotCreateOutput);
+    EXPECT_EQ(ReadText(dir / "kept.cry"), "appeared after the check");
+    EXPECT_EQ(files[4].code, CryptOk);
+    EXPECT_EQ(files[5].code, CryptOk);
+    // The same data after the headers, which differ in the stored name.
+    auto data = [](const std::string& path) {
+        const auto bytes = ReadBytes(path);
+        return std::vector<std::uint8_t>(bytes.begin() + LongHeaderBytes, bytes.end());
+    };
+    EXPECT_TRUE(SameBytes(data(dir / "replaced.cry"), data(dir / "ok1.cry")));
+    EXPECT_TRUE(SameBytes(data(dir / "ok2.cry"), data(dir / "ok1.cry")));
+    EXPECT_TRUE(pwd.MayReplace) << "left as it was";
+
+    TempDir other;
+    for (const char* name : {"a", "b", "c"})
+        WriteBytes(other / name, plain);
+    std::vector<TQV_Pwd::SideBySideFile> three = {
+        {other / "a", true, 0}, {other / "b", true, 0}, {other / "c", true, 0}};
+    pwd.ChunkDone = [this] { stop = true; };
+    pwd.EncryptFiles(three, MethodIdea);
+    for (const auto& file : three)
+        EXPECT_EQ(file.code, CryptStopped) << file.path;
+    EXPECT_EQ(other.Names(), (Names{"a", "b", "c"}));
+    stop = false;
+    pwd.ChunkDone = nullptr;
+    {
+        FileSizeLimit limit(3000);
+        pwd.EncryptFiles(three, MethodIdea);
+    }
+    for (const auto& file : three)
+        EXPECT_EQ(file.code, CryptWriteFailed) << file.path;
+    EXPECT_EQ(other.Names(), (Names{"a", "b", "c"}));
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_TRUE(SameBytes(ReadBytes(other / name), plain));
 }
 
 TEST(CryptFormat, MethodNamesFromCodesAndFromFiles) {
