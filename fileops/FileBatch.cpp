@@ -4,13 +4,17 @@
 #include "FileSystem.h"
 #include "FlushGroup.h"
 #include "Paths.h"
+#include "Pwd.h"
 
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -29,8 +33,9 @@ std::int64_t SizeOf(const std::string& path) {
 // busy: it waits until that batch is done.
 std::size_t BatchEnd(const std::vector<std::string>& absolute, std::size_t first,
                      const BatchSettings& settings, const std::set<std::string>& busy,
-                     std::set<std::string>& paths) {
+                     std::set<std::string>& paths, std::vector<std::int64_t>& sizes) {
     paths.clear();
+    sizes.clear();
     std::int64_t bytes = 0;
     std::size_t end = first;
     for (; end < absolute.size() && end - first < settings.batchFiles; ++end) {
@@ -45,6 +50,7 @@ std::size_t BatchEnd(const std::vector<std::string>& absolute, std::size_t first
         if (end > first && bytes + size > settings.batchBytes)
             break;
         bytes += size;
+        sizes.push_back(size);
         paths.insert(path);
         paths.insert(output);
     }
@@ -72,8 +78,9 @@ void ByFolder(const std::vector<std::string>& absolute, std::size_t first, std::
 
 // A batch whose outputs are written: what its disposal needs, and what it reports.
 struct Batch {
-    std::size_t first = 0;       // its first file's index in the run's list
-    std::set<std::string> paths; // the sources and outputs of its files
+    std::size_t first = 0;           // its first file's index in the run's list
+    std::set<std::string> paths;     // the sources and outputs of its files
+    std::vector<std::int64_t> sizes; // of its sources when the batch was made
     FlushGroup outputs;
     FlushGroup wipes;
     std::vector<std::unique_ptr<SplitCrypt>> crypts; // null for a file a stop kept from starting
@@ -96,6 +103,19 @@ void Dispose(Batch& batch, const std::vector<std::string>& absolute,
     batch.wipes.Settle();
 }
 
+// How many files a batch may have within the process's limit of open files: a batch holds an
+// open file for each of its outputs and then each of its wipes until they are flushed, and the
+// next batch is written meanwhile, so three batches' worth may be open at once, beside what the
+// process holds anyway.
+std::size_t FilesWithinOpenLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<std::size_t>::max();
+    constexpr rlim_t Reserve = 64;
+    return limit.rlim_cur > Reserve + 3 ? static_cast<std::size_t>((limit.rlim_cur - Reserve) / 3)
+                                        : 1;
+}
+
 } // namespace
 
 void RunOnThreads(unsigned threads, const std::function<void(unsigned)>& work) {
@@ -109,6 +129,8 @@ void RunOnThreads(unsigned threads, const std::function<void(unsigned)>& work) {
 
 std::size_t RunBatches(const std::vector<std::string>& files, const BatchSettings& settings,
                        BatchFront& front) {
+    BatchSettings limited = settings;
+    limited.batchFiles = std::clamp<std::size_t>(settings.batchFiles, 1, FilesWithinOpenLimit());
     std::vector<std::string> absolute;
     absolute.reserve(files.size());
     for (const std::string& file : files)
@@ -138,7 +160,8 @@ std::size_t RunBatches(const std::vector<std::string>& files, const BatchSetting
     for (std::size_t first = 0; first < files.size() && !front.Stopped();) {
         auto batch = std::make_unique<Batch>();
         const std::size_t end =
-            BatchEnd(absolute, first, settings, disposing ? disposing->paths : none, batch->paths);
+            BatchEnd(absolute, first, limited, disposing ? disposing->paths : none, batch->paths,
+                     batch->sizes);
         if (end == first) {
             finishDisposal();
             continue;
@@ -147,22 +170,48 @@ std::size_t RunBatches(const std::vector<std::string>& files, const BatchSetting
         const std::size_t count = end - first;
         batch->crypts.resize(count);
 
-        // The workers take the files of the batch in list order, one at a time.
-        std::atomic<std::size_t> next{0};
+        // The workers take the files of the batch in list order. Encrypting, a worker takes up to
+        // sideBySideFiles small files at once and enciphers them side by side: the wide kernels
+        // want hundreds of blocks per step, and one worker with all of them is faster than two
+        // with half each. A large file, or a file to decrypt (whose blocks are deciphered many
+        // at once anyway), goes alone.
+        const std::size_t share = settings.direction == Direction::Encrypt
+                                      ? std::max<std::size_t>(settings.sideBySideFiles, 1)
+                                      : 1;
+        std::mutex taking;
+        std::size_t cursor = 0;
+        auto take = [&](std::vector<std::size_t>& mine) {
+            const std::lock_guard lock(taking);
+            mine.clear();
+            while (cursor < count && mine.size() < share) {
+                const bool small = batch->sizes[cursor] <= TQV_Pwd::SideBySideMaxBytes;
+                if (!small && !mine.empty())
+                    break;
+                mine.push_back(cursor++);
+                if (!small)
+                    break;
+            }
+            return !mine.empty();
+        };
         auto work = [&](unsigned worker) {
-            for (;;) {
-                if (front.Stopped())
-                    return;
-                const std::size_t k = next.fetch_add(1);
-                if (k >= count)
-                    return;
-                const std::size_t index = first + k;
-                auto crypt = std::make_unique<SplitCrypt>(front.StepsFor(index, worker));
-                if (settings.direction == Direction::Encrypt)
-                    crypt->Encrypt(files[index], settings.method, &batch->outputs);
+            std::vector<std::size_t> mine;
+            std::vector<SplitCrypt*> group;
+            std::vector<std::string> paths;
+            while (!front.Stopped() && take(mine)) {
+                group.clear();
+                paths.clear();
+                for (const std::size_t k : mine) {
+                    auto crypt = std::make_unique<SplitCrypt>(front.StepsFor(first + k, worker));
+                    group.push_back(crypt.get());
+                    paths.push_back(files[first + k]);
+                    batch->crypts[k] = std::move(crypt);
+                }
+                if (settings.direction == Direction::Decrypt)
+                    group.front()->Decrypt(paths.front(), &batch->outputs);
+                else if (group.size() == 1)
+                    group.front()->Encrypt(paths.front(), settings.method, &batch->outputs);
                 else
-                    crypt->Decrypt(files[index], &batch->outputs);
-                batch->crypts[k] = std::move(crypt);
+                    EncryptSideBySide(group, paths, settings.method, batch->outputs);
             }
         };
         RunOnThreads(static_cast<unsigned>(std::min<std::size_t>(settings.jobs, count)), work);

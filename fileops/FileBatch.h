@@ -28,6 +28,9 @@ struct BatchSettings {
     // larger batch shares a flush among more files, a smaller one wipes its sources sooner.
     std::size_t batchFiles = 256;
     std::int64_t batchBytes = std::int64_t(256) << 20;
+    // Encrypting, up to this many small files of a batch are enciphered side by side by one
+    // worker (1: each file on its own).
+    std::size_t sideBySideFiles = 256;
 };
 
 // What the run asks of its front end.

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace qv {
 
@@ -54,17 +55,35 @@ public:
     // succeeded.
     template <typename Engine>
     bool Run(Engine engine) {
-        TQV_Pwd* holder = steps_.PasswordFor(outcome_.SourcePath);
+        TQV_Pwd* holder = Prepare();
         if (!holder)
-            return Decide(CryptStatus::NoPassword);
-        GetPermissions(outcome_.SourcePath, mode_);
-        SetArchiveOnly(outcome_.SourcePath);
+            return false;
         holder->FlushLater = outputs_;
-        // A file that appears at the output's path after the check is not the user's to lose.
-        holder->MayReplace = outcome_.OutputExisted;
-        outcome_.Code = steps_.RunEngine([&] { return engine(*holder); });
+        holder->MayReplace = MayReplace();
+        const std::int32_t code = steps_.RunEngine([&] { return engine(*holder); });
         holder->FlushLater = nullptr;
         holder->MayReplace = true;
+        return Conclude(code);
+    }
+
+    // Run in two halves, for an engine call that serves several files: the password and the
+    // source's bits, then the engine's code. Prepare gives null when the outcome is decided.
+    TQV_Pwd* Prepare() {
+        TQV_Pwd* holder = steps_.PasswordFor(outcome_.SourcePath);
+        if (!holder) {
+            Decide(CryptStatus::NoPassword);
+            return nullptr;
+        }
+        GetPermissions(outcome_.SourcePath, mode_);
+        SetArchiveOnly(outcome_.SourcePath);
+        return holder;
+    }
+
+    // A file that appears at the output's path after the check is not the user's to lose.
+    bool MayReplace() const { return outcome_.OutputExisted; }
+
+    bool Conclude(std::int32_t code) {
+        outcome_.Code = code;
         if (outcome_.Code != CryptOk) {
             RestoreSource();
             if (decrypting_ && outcome_.Code == CryptWrongPassword)
@@ -175,17 +194,66 @@ SplitCrypt::SplitCrypt(CryptFileSteps& steps, StatusLine* status)
 
 SplitCrypt::~SplitCrypt() = default;
 
-bool SplitCrypt::Encrypt(const std::string& sourcePath, std::int32_t method, FlushGroup* outputs) {
+bool SplitCrypt::AdmitEncryption(const std::string& sourcePath, FlushGroup* outputs) {
     outcome_ = CryptOutcome();
     outcome_.SourcePath = AbsolutePath(sourcePath);
     outcome_.OutputPath = outcome_.SourcePath + CryptExtension;
     heldPath_ = outcome_.OutputPath;
     run_ = std::make_unique<OneFileRun>(outcome_, steps_, status_, outputs);
-    if (!run_->Admit(outcome_.OutputPath))
+    return run_->Admit(outcome_.OutputPath);
+}
+
+bool SplitCrypt::Encrypt(const std::string& sourcePath, std::int32_t method, FlushGroup* outputs) {
+    if (!AdmitEncryption(sourcePath, outputs))
         return false;
     const std::string& source = outcome_.SourcePath;
     written_ = run_->Run([&](TQV_Pwd& holder) { return holder.EncryptFile(source, method); });
     return written_;
+}
+
+TQV_Pwd* SplitCrypt::BeginEncrypt(const std::string& sourcePath, FlushGroup* outputs,
+                                  bool& mayReplace) {
+    if (!AdmitEncryption(sourcePath, outputs))
+        return nullptr;
+    mayReplace = run_->MayReplace();
+    return run_->Prepare();
+}
+
+bool SplitCrypt::EndEncrypt(std::int32_t code) {
+    // The front end sees the engine's end for this file as if it had run for it alone.
+    written_ = run_->Conclude(steps_.RunEngine([code] { return code; }));
+    return written_;
+}
+
+void EncryptSideBySide(const std::vector<SplitCrypt*>& crypts,
+                       const std::vector<std::string>& sourcePaths, std::int32_t method,
+                       FlushGroup& outputs) {
+    // One engine call for the files of each password holder (usually one for all).
+    std::vector<TQV_Pwd*> holders(crypts.size(), nullptr);
+    std::vector<TQV_Pwd::SideBySideFile> files(crypts.size());
+    for (std::size_t i = 0; i < crypts.size(); ++i) {
+        bool mayReplace = false;
+        holders[i] = crypts[i]->BeginEncrypt(sourcePaths[i], &outputs, mayReplace);
+        files[i] = {crypts[i]->Outcome().SourcePath, mayReplace, CryptOk};
+    }
+    for (std::size_t i = 0; i < crypts.size(); ++i) {
+        TQV_Pwd* holder = holders[i];
+        if (!holder)
+            continue;
+        std::vector<TQV_Pwd::SideBySideFile> group;
+        std::vector<std::size_t> members;
+        for (std::size_t j = i; j < crypts.size(); ++j)
+            if (holders[j] == holder) {
+                group.push_back(files[j]);
+                members.push_back(j);
+                holders[j] = nullptr;
+            }
+        holder->FlushLater = &outputs;
+        holder->EncryptFiles(group, method);
+        holder->FlushLater = nullptr;
+        for (std::size_t m = 0; m < members.size(); ++m)
+            crypts[members[m]]->EndEncrypt(group[m].code);
+    }
 }
 
 bool SplitCrypt::Decrypt(const std::string& cryptedPath, FlushGroup* outputs) {

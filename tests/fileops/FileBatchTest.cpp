@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,11 +113,17 @@ TEST(RunBatches, EachFileEndsAsItWouldAloneWhateverTheJobsAndBatches) {
     struct Case {
         unsigned jobs;
         std::size_t batchFiles;
+        std::size_t sideBySide; // small files enciphered together by one worker
     };
-    for (const Case c : {Case{1, 256}, Case{3, 256}, Case{4, 5}}) {
+    for (const Case c : {Case{1, 256, 256}, Case{3, 256, 256}, Case{4, 5, 256}, Case{2, 256, 1},
+                         Case{2, 256, 3}}) {
         SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", batches of " +
-                     std::to_string(c.batchFiles));
+                     std::to_string(c.batchFiles) + ", side by side " +
+                     std::to_string(c.sideBySide));
         Tree tree(23);
+        // One file too large to be enciphered side by side with the others.
+        tree.contents[10] = PatternBytes(300000, 77);
+        WriteBytes(tree.files[10], tree.contents[10]);
         // One file is missing and one named twice: they fail or wait, as alone.
         std::vector<std::string> files = tree.files;
         files.push_back(tree.dir / "missing.bin");
@@ -126,6 +133,7 @@ TEST(RunBatches, EachFileEndsAsItWouldAloneWhateverTheJobsAndBatches) {
         settings.method = MethodIdea;
         settings.jobs = c.jobs;
         settings.batchFiles = c.batchFiles;
+        settings.sideBySideFiles = c.sideBySide;
         ASSERT_EQ(RunBatches(files, settings, front), files.size());
 
         for (std::size_t i = 0; i < tree.files.size(); ++i) {
@@ -199,6 +207,36 @@ TEST(RunBatches, AFileThatTheBatchBeforeStillHoldsWaitsForIt) {
     EXPECT_EQ(ReadBytes(a), PatternBytes(6000, 8));
     EXPECT_EQ(ReadBytes(a + ".cry"), PatternBytes(5000, 7)) << "a.cry.cry's plain file";
     EXPECT_FALSE(PathExists(a + ".cry.cry"));
+}
+
+// A batch holds its outputs and wipes open until they are flushed: under a low limit of open
+// files the batches are smaller, and every file is still done.
+TEST(RunBatches, ALowLimitOfOpenFilesMakesSmallerBatches) {
+    Tree tree(150);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit low{100, 100};
+        if (setrlimit(RLIMIT_NOFILE, &low) != 0)
+            _exit(3);
+        Front front(2, [](const char*) {});
+        BatchSettings settings;
+        settings.method = MethodIdea;
+        settings.jobs = 2;
+        RunBatches(tree.files, settings, front);
+        for (const auto& [index, outcome] : front.outcomes)
+            if (outcome.Status != CryptStatus::Done || !outcome.SourceErased)
+                _exit(1);
+        _exit(front.outcomes.size() == tree.files.size() ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a file failed, 2: files missing, 3: no limit set";
+    for (std::size_t i = 0; i < tree.files.size(); ++i) {
+        EXPECT_FALSE(PathExists(tree.files[i]));
+        EXPECT_EQ(Decrypted(tree.files[i] + ".cry"), tree.contents[i]);
+    }
 }
 
 // The process is killed at a chosen step of a batch of 12 files; every file must then be in at
