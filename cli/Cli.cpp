@@ -910,6 +910,9 @@ int RunCli(int argc, char** argv) {
     DisableCoreDumps();
     // A file-size limit fails the file in hand like a full disk; it does not kill the command.
     SurviveFileSizeLimit();
+    // A batch of files holds its outputs and wipes open until they are flushed; a low limit
+    // only makes the batches smaller.
+    RaiseOpenFileLimit();
 
     Options o;
     std::string error;

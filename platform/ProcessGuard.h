@@ -16,4 +16,11 @@ bool DisableCoreDumps();
 // handler could not be installed.
 bool SurviveFileSizeLimit();
 
+// Raises the limit of open files (ulimit -n) to the most the system allows this process (its
+// hard limit, at most 65536), for runs that hold many files open until they flush them. Programs
+// started from this process would inherit the raised limit, which some older programs (using
+// select) do not expect: only a process that starts none calls it. Returns the limit now in
+// force.
+unsigned long RaiseOpenFileLimit();
+
 } // namespace qv
