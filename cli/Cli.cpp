@@ -673,6 +673,10 @@ private:
         case CryptStatus::Withdrawn:
             return Fail(error_);
         case CryptStatus::Failed:
+            // Interrupted in the middle, the file is as untouched as the files never started;
+            // the closing line of the command speaks for them all.
+            if (outcome.Code == CryptStopped && StopSignal() != 0)
+                return false;
             if (fromDatabase_)
                 return FailWithStoredPassword(outcome.Code);
             return Fail(ResultText(outcome.Code, encrypting));

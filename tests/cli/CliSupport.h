@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -46,6 +47,9 @@ struct Invocation {
     std::string directory;                  // the current directory and $PWD, when not ""
     rlim_t fileSizeLimit = RLIM_INFINITY;   // the largest file the program may write
     uid_t user = 0;                         // when not 0, the program runs as this user
+    // Called with the program's process once it is started, before its output is read (the
+    // program must not fill a pipe meanwhile).
+    std::function<void(pid_t)> whileRunning;
 };
 
 // A home folder of the test program's own, with no settings in it, so that no test ever reads
@@ -133,6 +137,8 @@ inline Result RunCli(const Invocation& run) {
     if (!run.masterOnFd.empty())
         (void)!write(master[1], run.masterOnFd.data(), run.masterOnFd.size());
     close(master[1]);
+    if (run.whileRunning)
+        run.whileRunning(pid);
     Result result;
     // Small outputs: reading one pipe to its end before the other cannot block the program.
     result.err = Drain(err[0]);

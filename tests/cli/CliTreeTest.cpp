@@ -202,6 +202,52 @@ TEST(CliTree, TestChecksCryptedFilesAndWritesNothing) {
     EXPECT_EQ(goodAfter.st_mode, goodBefore.st_mode);
 }
 
+// Ctrl+C in the middle of a run over many files: the files in hand are left as they were and
+// the files already written are finished, so every file is in one whole copy; the command says
+// once that it was interrupted and ends with 130.
+TEST(CliTree, CtrlCInTheMiddleLeavesEveryFileWholeAndSaysSoOnce) {
+    TempDir dir;
+    constexpr int Files = 1500;
+    for (int i = 0; i < Files; ++i) {
+        const std::string folder = dir / ("d" + std::to_string(i / 100));
+        if (i % 100 == 0)
+            fs::create_directory(folder);
+        WriteBytes(folder + "/f" + std::to_string(i), PatternBytes(40000, i));
+    }
+    auto cryptedFiles = [&] {
+        int count = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+            count += entry.path().extension() == ".cry";
+        return count;
+    };
+    Invocation run;
+    run.args = {"encrypt", "--password-env", "QV_TEST_PASSWORD", "-r", "-j", "2", dir.Path()};
+    run.env = {{"QV_TEST_PASSWORD", "tree-pass-1"}};
+    run.whileRunning = [&](pid_t pid) {
+        // Once the first batch is on disk, with most of the run still to come.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (cryptedFiles() == 0 && std::chrono::steady_clock::now() < giveUp)
+            usleep(2000);
+        kill(pid, SIGINT);
+    };
+    const Result result = RunCli(run);
+    EXPECT_EQ(result.status, 130);
+    EXPECT_EQ(result.err, "quorvane-cli: interrupted; the remaining files were not processed\n");
+    const int crypted = cryptedFiles();
+    EXPECT_GT(crypted, 0);
+    EXPECT_LT(crypted, Files) << "the run ended before Ctrl+C";
+
+    for (int i = 0; i < Files; ++i) {
+        const std::string file = dir / ("d" + std::to_string(i / 100)) + "/f" + std::to_string(i);
+        EXPECT_NE(PathExists(file), PathExists(file + ".cry")) << file << ": one copy";
+    }
+    ASSERT_EQ(RunTree({"decrypt", "-r", dir.Path()}).status, 0);
+    for (int i = 0; i < Files; ++i) {
+        const std::string file = dir / ("d" + std::to_string(i / 100)) + "/f" + std::to_string(i);
+        ASSERT_EQ(ReadBytes(file), PatternBytes(40000, i)) << file;
+    }
+}
+
 // A crypted file whose stored name is the plain name of another crypted file of the same run:
 // workers that decrypt both at once must never let one plain file replace the other.
 TEST(CliTree, ParallelDecryptionsNeverReplaceEachOthersPlainFiles) {
