@@ -76,6 +76,41 @@ void ByFolder(const std::vector<std::string>& absolute, std::size_t first, std::
     });
 }
 
+// Step 1 of SplitCrypt for several files at once, each crypts[i] encrypting sourcePaths[i]: the
+// files that share a password holder go through one engine call (EncryptFiles), which enciphers
+// small files side by side. Each file gets the same checks, questions, steps and outcome as
+// Encrypt; its output waits in outputs.
+void EncryptSideBySide(const std::vector<SplitCrypt*>& crypts,
+                       const std::vector<std::string>& sourcePaths, std::int32_t method,
+                       FlushGroup& outputs) {
+    // One engine call for the files of each password holder (usually one for all).
+    std::vector<TQV_Pwd*> holders(crypts.size(), nullptr);
+    std::vector<TQV_Pwd::SideBySideFile> files(crypts.size());
+    for (std::size_t i = 0; i < crypts.size(); ++i) {
+        bool mayReplace = false;
+        holders[i] = crypts[i]->BeginEncrypt(sourcePaths[i], &outputs, mayReplace);
+        files[i] = {crypts[i]->Outcome().SourcePath, mayReplace, CryptOk};
+    }
+    for (std::size_t i = 0; i < crypts.size(); ++i) {
+        TQV_Pwd* holder = holders[i];
+        if (!holder)
+            continue;
+        std::vector<TQV_Pwd::SideBySideFile> group;
+        std::vector<std::size_t> members;
+        for (std::size_t j = i; j < crypts.size(); ++j)
+            if (holders[j] == holder) {
+                group.push_back(files[j]);
+                members.push_back(j);
+                holders[j] = nullptr;
+            }
+        holder->FlushLater = &outputs;
+        holder->EncryptFiles(group, method);
+        holder->FlushLater = nullptr;
+        for (std::size_t m = 0; m < members.size(); ++m)
+            crypts[members[m]]->EndEncrypt(group[m].code);
+    }
+}
+
 // A batch whose outputs are written: what its disposal needs, and what it reports.
 struct Batch {
     std::size_t first = 0;           // its first file's index in the run's list

@@ -10,7 +10,6 @@
 
 #include <memory>
 #include <unistd.h>
-#include <vector>
 
 namespace qv {
 
@@ -223,37 +222,6 @@ bool SplitCrypt::EndEncrypt(std::int32_t code) {
     // The front end sees the engine's end for this file as if it had run for it alone.
     written_ = run_->Conclude(steps_.RunEngine([code] { return code; }));
     return written_;
-}
-
-void EncryptSideBySide(const std::vector<SplitCrypt*>& crypts,
-                       const std::vector<std::string>& sourcePaths, std::int32_t method,
-                       FlushGroup& outputs) {
-    // One engine call for the files of each password holder (usually one for all).
-    std::vector<TQV_Pwd*> holders(crypts.size(), nullptr);
-    std::vector<TQV_Pwd::SideBySideFile> files(crypts.size());
-    for (std::size_t i = 0; i < crypts.size(); ++i) {
-        bool mayReplace = false;
-        holders[i] = crypts[i]->BeginEncrypt(sourcePaths[i], &outputs, mayReplace);
-        files[i] = {crypts[i]->Outcome().SourcePath, mayReplace, CryptOk};
-    }
-    for (std::size_t i = 0; i < crypts.size(); ++i) {
-        TQV_Pwd* holder = holders[i];
-        if (!holder)
-            continue;
-        std::vector<TQV_Pwd::SideBySideFile> group;
-        std::vector<std::size_t> members;
-        for (std::size_t j = i; j < crypts.size(); ++j)
-            if (holders[j] == holder) {
-                group.push_back(files[j]);
-                members.push_back(j);
-                holders[j] = nullptr;
-            }
-        holder->FlushLater = &outputs;
-        holder->EncryptFiles(group, method);
-        holder->FlushLater = nullptr;
-        for (std::size_t m = 0; m < members.size(); ++m)
-            crypts[members[m]]->EndEncrypt(group[m].code);
-    }
 }
 
 bool SplitCrypt::Decrypt(const std::string& cryptedPath, FlushGroup* outputs) {

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace qv {
 
@@ -136,10 +135,10 @@ public:
     bool Encrypt(const std::string& sourcePath, std::int32_t method, FlushGroup* outputs);
     bool Decrypt(const std::string& cryptedPath, FlushGroup* outputs);
 
-    // Encrypt in two halves around an engine call that serves several files
-    // (EncryptSideBySide): the checks and the password, giving the holder for the engine (null
-    // when the outcome is decided) and whether the output may replace a file at its path; then
-    // the engine's code for this file, with Encrypt's answer.
+    // Encrypt in two halves around an engine call that serves several files: the checks and the
+    // password, giving the holder for the engine (null when the outcome is decided) and whether the
+    // output may replace a file at its path; then the engine's code for this file, with Encrypt's
+    // answer.
     TQV_Pwd* BeginEncrypt(const std::string& sourcePath, FlushGroup* outputs, bool& mayReplace);
     bool EndEncrypt(std::int32_t code);
 
@@ -163,14 +162,6 @@ private:
     bool wiping_ = false;
     std::size_t wipeTicket_ = 0;
 };
-
-// Step 1 of SplitCrypt for several files at once, each crypts[i] encrypting sourcePaths[i]: the
-// files that share a password holder go through one engine call (EncryptFiles), which enciphers
-// small files side by side. Each file gets the same checks, questions, steps and outcome as
-// Encrypt; its output waits in outputs.
-void EncryptSideBySide(const std::vector<SplitCrypt*>& crypts,
-                       const std::vector<std::string>& sourcePaths, std::int32_t method,
-                       FlushGroup& outputs);
 
 // "File %s not found." with %s replaced by subject: every "%s" of a message takes the name or
 // path the message is about, as it is (a "%" in a name is no directive).
