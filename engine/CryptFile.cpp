@@ -152,7 +152,13 @@ public:
     bool EncipherSideBySide(const std::vector<std::uint8_t*>& files,
                             const std::vector<std::size_t>& blocks, BlockCounter& counter,
                             const std::function<void()>& afterChunk) {
-        SecureBytes step(files.size() * 8);
+        // The DES kernels work on whole passes of blocks: a step a little short of one is filled
+        // up with blocks of no meaning rather than left in part to the narrower paths.
+        const std::size_t pass = method_ == MethodIdea ? 1 : DesPassBlocks(path_);
+        auto filled = [pass](std::size_t count) {
+            return count >= pass / 8 ? (count + pass - 1) / pass * pass : count;
+        };
+        SecureBytes step(filled(files.size()) * 8);
         std::size_t active = files.size();
         std::size_t sinceChunk = 0;
         for (std::size_t i = 0;; ++i) {
@@ -166,7 +172,7 @@ public:
                     word ^= LoadLittle<std::uint64_t>(files[f] + 8 * (i - 1));
                 StoreLittle(step.data() + 8 * f, word);
             }
-            Blocks(step.data(), step.data(), active);
+            Blocks(step.data(), step.data(), filled(active));
             for (std::size_t f = 0; f < active; ++f)
                 std::memcpy(files[f] + 8 * i, step.data() + 8 * f, 8);
             if (!counter.Blocks(active))

@@ -294,6 +294,20 @@ void DesBlock(const DesSchedule& schedule, std::uint8_t block[8]) noexcept {
     StoreLittle(block, DesBlockWord(schedule, LoadLittle<std::uint64_t>(block)));
 }
 
+std::size_t DesPassBlocks(CipherPath path) noexcept {
+    switch (path) {
+    case CipherPath::Avx512:
+        return 512;
+    case CipherPath::Avx2:
+        return 256;
+    case CipherPath::Sse2:
+        return 128;
+    case CipherPath::Portable:
+        break;
+    }
+    return Lanes;
+}
+
 void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
                std::size_t count, CipherPath path) noexcept {
     const DesSchedule* schedules[] = {&schedule};

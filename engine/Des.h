@@ -42,6 +42,12 @@ void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t
 void DesBlocks(const DesSchedule& schedule, const std::uint8_t* in, std::uint8_t* out,
                std::size_t count) noexcept;
 
+// How many blocks the kernel of path works on in one pass (128, 256 or 512 for the vector paths,
+// 4 for the portable code). DesBlocks and TripleDesBlocks hand what is left of a whole pass to
+// the narrower paths, which take longer per block; a caller with a few blocks less than a pass
+// may fill it with blocks of no meaning and be done sooner.
+std::size_t DesPassBlocks(CipherPath path) noexcept;
+
 // Three-key EDE: enciphering is DES-encipher K1, DES-decipher K2, DES-encipher K3; deciphering
 // is DES-decipher K3, DES-encipher K2, DES-decipher K1. K1, K2, K3 are bytes 0-7, 8-15, 16-23.
 // The schedules are kept in the order they are applied.
