@@ -70,8 +70,11 @@ Options:
                           file systems (/proc, /sys, ...) not entered; a folder
                           that cannot be read is reported and skipped, and the
                           command ends with status 1.
-  -j, --jobs N            Work on N files at once (default: the number of
-                          processors; 1 works on one file after the other).
+  -j, --jobs N            Work with N workers at once (default: the number of
+                          processors). A worker takes one file after the
+                          other; encrypting small files, it enciphers up to
+                          256 of them side by side, which is faster than one
+                          at a time and gives the same crypted files.
   -v, --verbose           Name every file written (test: every file that opens),
                           on standard output.
       --password-file FILE
