@@ -22,10 +22,20 @@ public:
     // be read.
     bool Read(const std::string& directory, std::string* error = nullptr);
 
+    // Reads the directory once for two list boxes of either kind: the window's listings of its
+    // files and of its folders, with one pass over a directory that may hold many thousands.
+    static bool ReadBoth(const std::string& directory, TQV_FileListBox& first,
+                         TQV_FileListBox& second, std::string* error = nullptr);
+
     const std::vector<std::string>& Items() const { return items_; }
     const std::string& Directory() const { return directory_; }
 
 private:
+    void Begin(const std::string& directory);
+    // One pass over the directory, filling first and, when given, second.
+    static bool Scan(const std::string& directory, TQV_FileListBox& first, TQV_FileListBox* second,
+                     std::string* error);
+
     Kind kind_;
     std::string directory_;
     std::vector<std::string> items_;

@@ -590,9 +590,7 @@ void TMainWin::User_DirectoryListBoxEnter() {
 }
 
 void TMainWin::User_DirectoryListBoxChange() {
-    const std::string directory = CurrentDirectory();
-    FileShow_FileListBox.Read(directory);
-    DirShow_FileListBox.Read(directory);
+    TQV_FileListBox::ReadBoth(CurrentDirectory(), FileShow_FileListBox, DirShow_FileListBox);
     // Until the tree's first focus the lists stay empty; that focus reads them.
     if (!prgState_->ListsUnread)
         ReadFLists();
