@@ -1,12 +1,13 @@
 #include "FileListView.h"
 
+#include "FileListModel.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QListView>
 #include <QProxyStyle>
-#include <QStandardItemModel>
 #include <QStyleOptionHeader>
 #include <QTreeView>
 
@@ -15,9 +16,6 @@
 namespace qv {
 
 namespace {
-
-// The size column reads right-aligned, like the numbers it holds.
-constexpr int SizeColumn = 1;
 
 // The details header's style: the window's own, except that every caption keeps
 // CaptionPadding pixels more from both edges of its section, and a section's size hint grows by
@@ -65,7 +63,7 @@ void SetUpView(QAbstractItemView* view) {
 } // namespace
 
 FileListView::FileListView(QWidget* parent)
-    : QStackedWidget(parent), model_(new QStandardItemModel(this)), details_(new QTreeView(this)),
+    : QStackedWidget(parent), model_(new FileListModel(this)), details_(new QTreeView(this)),
       icons_(new QListView(this)) {
     details_->setModel(model_);
     details_->setRootIsDecorated(false);
@@ -86,6 +84,10 @@ FileListView::FileListView(QWidget* parent)
     icons_->setSelectionModel(details_->selectionModel());
     icons_->setResizeMode(QListView::Adjust);
     icons_->setMovement(QListView::Static);
+    // A folder of many thousand files is laid out in steps, with the window answering between
+    // them, whenever the icon styles are shown.
+    icons_->setLayoutMode(QListView::Batched);
+    icons_->setBatchSize(2000);
     SetUpView(icons_);
 
     addWidget(details_);
@@ -155,16 +157,7 @@ QStringList FileListView::Columns() const {
 }
 
 void FileListView::SetColumns(const QStringList& captions) {
-    model_->setColumnCount(static_cast<int>(captions.size()));
-    model_->setHorizontalHeaderLabels(captions);
-    ApplyColumnAlignment();
-}
-
-void FileListView::ApplyColumnAlignment() {
-    if (model_->columnCount() > SizeColumn)
-        model_->setHeaderData(SizeColumn, Qt::Horizontal,
-                              QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter),
-                              Qt::TextAlignmentRole);
+    model_->SetColumns(captions);
 }
 
 int FileListView::ColumnCount() const {
@@ -206,15 +199,17 @@ std::vector<std::string> FileListView::SelectedCaptions() const {
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<std::string> captions;
     captions.reserve(static_cast<std::size_t>(rows.size()));
+    // The captions byte for byte, also where a name is not valid UTF-8 and its shown text is
+    // not the name.
     for (const QModelIndex& index : rows)
-        captions.push_back(index.data(Qt::DisplayRole).toString().toStdString());
+        captions.push_back(model_->Entry(index.row()).Caption);
     return captions;
 }
 
 void FileListView::Sort(int column, bool descending) {
     if (column < 0 || column >= model_->columnCount())
         return;
-    model_->sort(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    model_->Sort(column, descending);
     sortedColumn_ = column;
     sortedDescending_ = descending;
     ShowSortIndicator();

@@ -12,11 +12,12 @@
 
 class QAbstractItemView;
 class QListView;
-class QStandardItemModel;
 class QTreeView;
 class QItemSelectionModel;
 
 namespace qv {
+
+class FileListModel;
 
 enum class ViewStyle { LargeIcons, SmallIcons, List, Details };
 
@@ -29,7 +30,7 @@ class FileListView : public QStackedWidget {
 public:
     explicit FileListView(QWidget* parent = nullptr);
 
-    QStandardItemModel* Model() const { return model_; }
+    FileListModel* Model() const { return model_; }
     QItemSelectionModel* Selection() const;
     QTreeView* DetailsView() const { return details_; }
     QListView* IconView() const { return icons_; }
@@ -50,8 +51,8 @@ public:
     // The captions of the selected entries, in list order.
     std::vector<std::string> SelectedCaptions() const;
 
-    // Orders the entries by a column (a stable sort through the items' own comparison) and
-    // shows the order in the details header.
+    // Orders the entries by a column (a stable sort through the model's comparison) and shows
+    // the order in the details header.
     void Sort(int column, bool descending);
     int SortedColumn() const { return sortedColumn_; }
     bool SortedDescending() const { return sortedDescending_; }
@@ -81,11 +82,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void ApplyColumnAlignment();
     void ShowSortIndicator();
     bool DragEvent(QEvent* event);
 
-    QStandardItemModel* model_;
+    FileListModel* model_;
     QTreeView* details_;
     QListView* icons_;
     ViewStyle style_ = ViewStyle::Details;

@@ -9,69 +9,39 @@
 #include "ProgramSettings.h"
 #include "Pwd.h"
 
-#include <QDateTime>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
-#include <QLocale>
-#include <QStandardItemModel>
+
+#include <climits>
 
 namespace qv {
 
 namespace {
 
-constexpr int SizeColumn = 1;
-constexpr int DateColumn = 2;
-constexpr int AttributesColumn = 3;
-constexpr int TypeColumn = 4;
-// The longest type name the shell hands out.
-constexpr int TypeNameLength = 80;
+// The entries at the top of each list, whose details are read first: more than a screenful.
+constexpr int LeadingRows = 200;
 
-// An entry's cell. Sizes and dates compare by their values; captions, attributes and type names
-// by their texts. A cell without details sorts before every cell with them.
-class FileListItem : public QStandardItem {
-public:
-    FileListItem() { setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled); }
-    explicit FileListItem(const QString& text) : FileListItem() { setText(text); }
-
-    QStandardItem* clone() const override { return new FileListItem(*this); }
-
-    bool operator<(const QStandardItem& other) const override {
-        const QVariant mine = data(SortValueRole);
-        const QVariant theirs = other.data(SortValueRole);
-        if (mine.isValid() || theirs.isValid()) {
-            if (!mine.isValid() || !theirs.isValid())
-                return !mine.isValid() && theirs.isValid();
-            return mine.toLongLong() < theirs.toLongLong();
-        }
-        return CompareCaptions(text().toStdString(), other.text().toStdString()) < 0;
-    }
-
-private:
-    FileListItem(const FileListItem& other) = default;
-};
-
-QList<QStandardItem*> RowOf(const QStandardItemModel& model, int row) {
-    QList<QStandardItem*> cells;
-    for (int column = 0; column < model.columnCount(); ++column)
-        cells << model.item(row, column);
-    return cells;
-}
-
-void SetCell(const QList<QStandardItem*>& cells, int column, const QString& text,
-             const QVariant& sortValue = QVariant()) {
-    if (column >= cells.size() || !cells[column])
-        return;
-    cells[column]->setText(text);
-    if (sortValue.isValid())
-        cells[column]->setData(sortValue, SortValueRole);
+// The files of both lists in the order their details are read: the top of each list first,
+// then the rest of the plain list and the rest of the crypted list.
+template <typename Wanted>
+std::vector<TQV_ListFiller::Item> ReadingOrder(const FileListModel& plain,
+                                               const FileListModel& crypted, Wanted wanted) {
+    std::vector<TQV_ListFiller::Item> items;
+    items.reserve(static_cast<std::size_t>(plain.rowCount() + crypted.rowCount()));
+    auto add = [&](const FileListModel& model, ListSide side, int from, int to) {
+        for (int row = from; row < std::min(to, model.rowCount()); ++row)
+            if (const FileListEntry& entry = model.Entry(row); wanted(entry))
+                items.push_back({side, entry.Id, entry.FileName});
+    };
+    add(plain, ListSide::Plain, 0, LeadingRows);
+    add(crypted, ListSide::Crypted, 0, LeadingRows);
+    add(plain, ListSide::Plain, LeadingRows, INT_MAX);
+    add(crypted, ListSide::Crypted, LeadingRows, INT_MAX);
+    return items;
 }
 
 } // namespace
-
-QString FileDateText(std::int64_t secondsUtc) {
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(secondsUtc, Qt::UTC);
-    return QLocale::system().toString(when.date(), QLocale::ShortFormat) + ' ' +
-           when.time().toString(QStringLiteral("hh:mm:ss"));
-}
 
 TQV_FileLists::TQV_FileLists(FileListView& source, FileListView& crypted,
                              const TQV_FileListBox& files, TQV_PrgState& state, const TQV_Pwd& pwd,
@@ -79,6 +49,7 @@ TQV_FileLists::TQV_FileLists(FileListView& source, FileListView& crypted,
                              const TQV_ImageList& largeImages, QObject* parent)
     : QObject(parent), source_(source), crypted_(crypted), files_(files), state_(state), pwd_(pwd),
       settings_(settings), smallImages_(smallImages), largeImages_(largeImages) {
+    crypted_.Model()->SetCrypted(true);
     // Entries go from one list to the other only: plain files are dropped on the crypted list
     // to be encrypted, crypted files on the plain list to be decrypted.
     source_.SetDropSource(&crypted_);
@@ -94,31 +65,163 @@ TQV_FileLists::TQV_FileLists(FileListView& source, FileListView& crypted,
             [this](int column) { ColumnClick(source_, column); });
     connect(&crypted_, &FileListView::ColumnClicked, this,
             [this](int column) { ColumnClick(crypted_, column); });
+    // Batches come from the filler's thread and are taken on this object's.
+    filler_ = std::make_unique<TQV_ListFiller>([this](TQV_ListFiller::Batch&& batch) {
+        QMetaObject::invokeMethod(
+            this, [this, taken = std::move(batch)] { Take(taken); }, Qt::QueuedConnection);
+    });
 }
+
+TQV_FileLists::~TQV_FileLists() = default;
 
 std::string TQV_FileLists::PathOf(const std::string& fileName) const {
     return JoinPath(files_.Directory(), fileName);
 }
 
+bool TQV_FileLists::QuickMode() const {
+    return (state_.BusyFlags & ProcessingTree) != 0 && (pwd_.OnePerList || pwd_.OnePassword);
+}
+
+void TQV_FileLists::UseImages(FileListView& list) {
+    list.Model()->SetImages(list.Style() == ViewStyle::LargeIcons ? &largeImages_ : &smallImages_);
+}
+
+std::int32_t TQV_FileLists::TypeByName(ListSide side, const std::string& fileName) {
+    // Names without an extension may be told by their whole name ("Makefile"), so they are
+    // looked up each.
+    const std::size_t dot = fileName.rfind('.');
+    const std::string key = dot == std::string::npos || dot == 0 ? fileName : fileName.substr(dot);
+    auto& known = typeByName_[side == ListSide::Plain ? 0 : 1];
+    if (const auto found = known.find(key); found != known.end())
+        return found->second;
+    const QMimeType type =
+        mime_.mimeTypeForFile(QFile::decodeName(fileName.c_str()), QMimeDatabase::MatchExtension);
+    const std::int32_t index = ListOf(side).Model()->TypeIndex(type);
+    known.emplace(key, index);
+    return index;
+}
+
 void TQV_FileLists::ReadFLists() {
-    for (FileListView* list : {&source_, &crypted_}) {
-        list->setUpdatesEnabled(false);
-        list->Model()->removeRows(0, list->Model()->rowCount());
-    }
+    const std::uint64_t generation = ++generation_;
+    filler_->Stop();
+    factsPending_ = false;
+    typesPending_ = false;
+    // A read still waiting for its details gives way to this one.
+    if (awaiting_)
+        awaiting_->quit();
     if (Status)
         Status("Retrieving directory contents...");
+
+    const bool quick = QuickMode();
+    if (!files_.Items().empty())
+        state_.ListDetails = !quick;
+    // The types an extension tells are looked up again for each read: the system's list of
+    // types may have changed.
+    for (auto& known : typeByName_)
+        known.clear();
+    std::vector<FileListEntry> entries[2];
     for (const std::string& name : files_.Items()) {
-        if (IsCryptedFileName(name))
-            AddEntry(crypted_, CryptedCaption(name, settings_.ShowCry), name);
-        else
-            AddEntry(source_, name, name);
+        const bool crypted = IsCryptedFileName(name);
+        const ListSide side = crypted ? ListSide::Crypted : ListSide::Plain;
+        FileListEntry entry;
+        entry.Caption = crypted ? CryptedCaption(name, settings_.ShowCry) : name;
+        entry.FileName = name;
+        if (!quick)
+            entry.Type = TypeByName(side, name);
+        entries[crypted ? 1 : 0].push_back(std::move(entry));
+    }
+    for (ListSide side : {ListSide::Plain, ListSide::Crypted}) {
+        FileListView& list = ListOf(side);
+        UseImages(list);
+        list.Model()->Reset(std::move(entries[side == ListSide::Plain ? 0 : 1]));
+        // In order at once when the order is by captions, so that the first screen shows the
+        // entries where they stay.
+        if (SortColumn == FileListModel::NameColumn)
+            SortList(list);
+    }
+
+    if (!quick) {
+        const FileListModel& plain = *source_.Model();
+        const FileListModel& crypted = *crypted_.Model();
+        factsPending_ = true;
+        typesPending_ = true;
+        filler_->Start(generation, files_.Directory(),
+                       ReadingOrder(plain, crypted, [](const FileListEntry&) { return true; }),
+                       ReadingOrder(plain, crypted,
+                                    [](const FileListEntry& entry) { return !entry.TypeFinal; }));
+        if (!Await(generation, factsPending_))
+            return; // a newer read has the lists
     }
     if (Status)
         Status(IdleMessage);
-    for (FileListView* list : {&source_, &crypted_}) {
-        list->setUpdatesEnabled(true);
-        SortList(*list);
+    SortList(source_);
+    SortList(crypted_);
+}
+
+bool TQV_FileLists::Await(std::uint64_t generation, const bool& pending) {
+    QEventLoop loop;
+    QEventLoop* outer = std::exchange(awaiting_, &loop);
+    // The loop ends when the batch that ends the wait comes, when a newer read begins, and
+    // when the application quits (its loops then return at once).
+    while (pending && generation == generation_)
+        if (loop.exec() != 0)
+            break;
+    awaiting_ = outer;
+    return !pending && generation == generation_;
+}
+
+void TQV_FileLists::AwaitTypes() {
+    if (typesPending_)
+        Await(generation_, typesPending_);
+}
+
+void TQV_FileLists::Take(const TQV_ListFiller::Batch& batch) {
+    if (batch.Generation != generation_)
+        return;
+    struct Rows {
+        int first = INT_MAX;
+        int last = -1;
+    } changed[2];
+    auto entryOf = [&](ListSide side, std::uint32_t id) -> FileListEntry* {
+        FileListModel& model = *ListOf(side).Model();
+        const int row = model.RowOfId(id);
+        if (row < 0)
+            return nullptr; // removed meanwhile
+        Rows& rows = changed[side == ListSide::Plain ? 0 : 1];
+        rows.first = std::min(rows.first, row);
+        rows.last = std::max(rows.last, row);
+        return &model.EditEntry(row);
+    };
+    for (const TQV_ListFiller::Fact& fact : batch.Facts) {
+        // A file that cannot be read keeps no details, as it had none before.
+        if (!fact.Read)
+            continue;
+        if (FileListEntry* entry = entryOf(fact.List, fact.Id)) {
+            entry->Facts = fact.Facts;
+            entry->Details = true;
+        }
     }
+    for (const TQV_ListFiller::Type& type : batch.Types)
+        if (FileListEntry* entry = entryOf(type.List, type.Id)) {
+            entry->Type = ListOf(type.List).Model()->TypeIndex(type.Mime);
+            entry->TypeFinal = true;
+        }
+    for (ListSide side : {ListSide::Plain, ListSide::Crypted})
+        if (const Rows& rows = changed[side == ListSide::Plain ? 0 : 1]; rows.last >= 0)
+            ListOf(side).Model()->Changed(rows.first, rows.last);
+
+    if (batch.FactsDone)
+        factsPending_ = false;
+    if (batch.TypesDone) {
+        typesPending_ = false;
+        // A list sorted by its type column while types were still coming in is sorted again,
+        // in the order it shows.
+        for (FileListView* list : {&source_, &crypted_})
+            if (list->SortedColumn() == FileListModel::TypeColumn)
+                list->Sort(list->SortedColumn(), list->SortedDescending());
+    }
+    if ((batch.FactsDone || batch.TypesDone) && awaiting_)
+        awaiting_->quit();
 }
 
 void TQV_FileLists::AddListItem(FileListView& list, const std::string& caption) {
@@ -129,31 +232,21 @@ void TQV_FileLists::AddListItem(FileListView& list, const std::string& caption) 
 
 void TQV_FileLists::AddEntry(FileListView& list, const std::string& caption,
                              const std::string& fileName) {
-    QStandardItemModel& model = *list.Model();
-    QList<QStandardItem*> cells;
-    auto* name = new FileListItem(QString::fromStdString(caption));
-    // The name as the directory has it, byte for byte, whatever the caption shows.
-    name->setData(QByteArray::fromStdString(fileName), FileNameRole);
-    cells << name;
-    for (int column = 1; column < model.columnCount(); ++column)
-        cells << new FileListItem();
-    if (SizeColumn < cells.size())
-        cells[SizeColumn]->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-    const bool quick =
-        (state_.BusyFlags & ProcessingTree) != 0 && (pwd_.OnePerList || pwd_.OnePassword);
+    FileListEntry entry;
+    entry.Caption = caption;
+    entry.FileName = fileName;
+    const bool quick = QuickMode();
     state_.ListDetails = !quick;
     if (!quick) {
         // The entry is complete before it joins the list, so the views hear of it once.
-        const QMimeType type = mime_.mimeTypeForFile(QFile::decodeName(PathOf(fileName).c_str()));
-        const int image = SystemImages().IndexForType(type);
-        const TQV_ImageList& images =
-            list.Style() == ViewStyle::LargeIcons ? largeImages_ : smallImages_;
-        name->setData(image, ImageIndexRole);
-        name->setIcon(images.Icon(image));
-        FillDetails(cells, fileName, IsCrypted(list), &type);
+        const std::string path = PathOf(fileName);
+        entry.Type =
+            list.Model()->TypeIndex(mime_.mimeTypeForFile(QFile::decodeName(path.c_str())));
+        entry.TypeFinal = true;
+        entry.Details = ListedFileReader().Read(path, IsCrypted(list), entry.Facts);
     }
-    model.appendRow(cells);
+    UseImages(list);
+    list.Model()->Append(std::move(entry));
 }
 
 int TQV_FileLists::GetImageIndex(const std::string& fileName) {
@@ -162,58 +255,48 @@ int TQV_FileLists::GetImageIndex(const std::string& fileName) {
 }
 
 void TQV_FileLists::GetFileInfo(FileListView& list, int index) {
-    if (index < 0 || index >= list.Model()->rowCount())
+    FileListModel& model = *list.Model();
+    if (index < 0 || index >= model.rowCount())
         return;
-    FillDetails(RowOf(*list.Model(), index), FileNameOf(list, index), IsCrypted(list), nullptr);
-}
-
-void TQV_FileLists::FillDetails(const QList<QStandardItem*>& cells, const std::string& fileName,
-                                bool crypted, const QMimeType* type) {
-    const std::string path = PathOf(fileName);
-    FileDetails details;
-    if (!ReadFileDetails(path, crypted, details))
+    const std::string path = PathOf(model.Entry(index).FileName);
+    FileFacts facts;
+    if (!ListedFileReader().Read(path, IsCrypted(list), facts))
         return;
-    SetCell(cells, SizeColumn, QString::number(details.Size), qint64{details.Size});
-    SetCell(cells, DateColumn, FileDateText(details.ModifiedUtc), qint64{details.ModifiedUtc});
-    SetCell(cells, AttributesColumn, QString::fromStdString(details.Attributes));
-    if (crypted) {
-        SetCell(cells, TypeColumn, QString::fromStdString(details.Method));
-        return;
+    FileListEntry& entry = model.EditEntry(index);
+    entry.Facts = facts;
+    entry.Details = true;
+    if (!IsCrypted(list)) {
+        entry.Type = model.TypeIndex(mime_.mimeTypeForFile(QFile::decodeName(path.c_str())));
+        entry.TypeFinal = true;
     }
-    const QString typeName =
-        (type ? *type : mime_.mimeTypeForFile(QFile::decodeName(path.c_str()))).comment();
-    if (!typeName.isEmpty())
-        SetCell(cells, TypeColumn, typeName.left(TypeNameLength));
+    model.Changed(index, index);
 }
 
 std::string TQV_FileLists::FileNameOf(const FileListView& list, int row) const {
-    const QStandardItem* name = list.Model()->item(row, 0);
-    if (!name)
+    const FileListModel& model = *list.Model();
+    if (row < 0 || row >= model.rowCount())
         return {};
-    const QVariant stored = name->data(FileNameRole);
-    if (stored.isValid())
-        return stored.toByteArray().toStdString();
-    const std::string caption = name->text().toStdString();
-    return IsCrypted(list) ? CryptedFileName(files_.Directory(), caption, settings_.ShowCry)
-                           : caption;
+    return model.Entry(row).FileName;
 }
 
 int TQV_FileLists::FindCaption(const FileListView& list, const std::string& caption) const {
-    const QStandardItemModel& model = *list.Model();
-    const QString wanted = QString::fromStdString(caption);
+    const FileListModel& model = *list.Model();
     // Two files may differ in letter case only; the one named exactly is meant first.
-    for (Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive})
-        for (int row = 0; row < model.rowCount(); ++row)
-            if (const QStandardItem* name = model.item(row, 0);
-                name && name->text().compare(wanted, sensitivity) == 0)
-                return row;
+    for (int row = 0; row < model.rowCount(); ++row)
+        if (model.Entry(row).Caption == caption)
+            return row;
+    const QString wanted = QString::fromStdString(caption);
+    for (int row = 0; row < model.rowCount(); ++row)
+        if (QString::fromStdString(model.Entry(row).Caption).compare(wanted, Qt::CaseInsensitive) ==
+            0)
+            return row;
     return -1;
 }
 
 void TQV_FileLists::RemoveListItem(FileListView& list, const std::string& caption) {
     const int row = FindCaption(list, caption);
     if (row >= 0)
-        list.Model()->removeRow(row);
+        list.Model()->Remove(row);
 }
 
 void TQV_FileLists::UpdateFLists(const std::string& name, const std::string& newName,

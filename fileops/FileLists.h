@@ -4,17 +4,20 @@
 // and turns the lists' gestures (double click, drop) into the command they ask for.
 #pragma once
 
+#include "FileListModel.h"
 #include "ListEntries.h"
+#include "ListFiller.h"
 
-#include <QList>
 #include <QMimeDatabase>
 #include <QObject>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
 
-class QStandardItem;
+class QEventLoop;
 
 namespace qv {
 
@@ -24,17 +27,6 @@ class TQV_ImageList;
 class TQV_PrgState;
 class TQV_Pwd;
 struct TQV_Settings;
-
-// Item data of a list entry beside its texts.
-enum FileListRole {
-    ImageIndexRole = Qt::UserRole + 1, // column 0: index in the image lists
-    FileNameRole,                      // column 0: the name of the file the entry stands for
-    SortValueRole,                     // columns 1 and 2: the size, the last-write time
-};
-
-// The date column's text: the time as the file system keeps it (UTC, not turned into local
-// time) in the user's short date format, a blank and the time as "hh:mm:ss".
-QString FileDateText(std::int64_t secondsUtc);
 
 class TQV_FileLists : public QObject {
     Q_OBJECT
@@ -46,6 +38,7 @@ public:
                   TQV_PrgState& state, const TQV_Pwd& pwd, const TQV_Settings& settings,
                   const TQV_ImageList& smallImages, const TQV_ImageList& largeImages,
                   QObject* parent = nullptr);
+    ~TQV_FileLists() override;
 
     // Shows a message in the status line.
     std::function<void(const std::string&)> Status;
@@ -58,9 +51,17 @@ public:
     std::int32_t SortColumn = 0;
     bool SortDescending = false;
 
-    // Empties both lists and fills them again from the listing, with the lists' drawing and
-    // sorting held back until both are full; each is sorted once at the end.
+    // Empties both lists and fills them again from the listing, each sorted once at the end.
+    // Every entry is in its list at once, with the icon its name tells; sizes, dates,
+    // attributes and methods are read on a thread of their own, the rows on screen first,
+    // while the window goes on answering. The call returns when they are all in and the lists
+    // are sorted, unless a newer read took over meanwhile (the window let a change of folder
+    // through); then the lists are that read's. Each file's type as its content tells it
+    // follows in the background and replaces the one its name told.
     void ReadFLists();
+    // Waits, letting the window's events through, until the type of every entry of the last
+    // read is the one its content tells.
+    void AwaitTypes();
     // Appends an entry with its icon and details; in the quick mode of an unattended tree run
     // (one password for the list or the run), without either.
     void AddListItem(FileListView& list, const std::string& caption);
@@ -96,12 +97,23 @@ signals:
 
 private:
     bool IsCrypted(const FileListView& list) const { return &list == &crypted_; }
+    FileListView& ListOf(ListSide side) const {
+        return side == ListSide::Plain ? source_ : crypted_;
+    }
+    // Entries are added without icon and details while an unattended tree run goes on.
+    bool QuickMode() const;
     std::string PathOf(const std::string& fileName) const;
     void AddEntry(FileListView& list, const std::string& caption, const std::string& fileName);
-    // Fills the detail cells of an entry from its file; type, when given, is the file's MIME
-    // type already looked up.
-    void FillDetails(const QList<QStandardItem*>& cells, const std::string& fileName, bool crypted,
-                     const QMimeType* type);
+    // The list's icons for the style it is in.
+    void UseImages(FileListView& list);
+    // The type a file's name tells, as an index in the list's types: the same for every name
+    // with the same extension, looked up once for each.
+    std::int32_t TypeByName(ListSide side, const std::string& fileName);
+    // Takes a batch of facts and types from the filler.
+    void Take(const TQV_ListFiller::Batch& batch);
+    // Lets the window's events through until pending is false or a newer read began; true
+    // when pending became false for this read.
+    bool Await(std::uint64_t generation, const bool& pending);
 
     FileListView& source_;
     FileListView& crypted_;
@@ -112,6 +124,13 @@ private:
     const TQV_ImageList& smallImages_;
     const TQV_ImageList& largeImages_;
     QMimeDatabase mime_;
+    std::unordered_map<std::string, std::int32_t> typeByName_[2];
+    std::uint64_t generation_ = 0; // counts the reads; results of an earlier one are dropped
+    bool factsPending_ = false;
+    bool typesPending_ = false;
+    QEventLoop* awaiting_ = nullptr;
+    // Last, so that its thread ends before anything it hands results to.
+    std::unique_ptr<TQV_ListFiller> filler_;
 };
 
 } // namespace qv

@@ -4,8 +4,10 @@
 #include "FileSystem.h"
 #include "Paths.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qv {
 
@@ -57,23 +59,81 @@ std::string AttributeLetters(bool regularFile, unsigned mode, const std::string&
     return letters;
 }
 
-bool ReadFileDetails(const std::string& path, bool crypted, FileDetails& details) {
-    // Non-blocking, so that a name that has become a pipe meanwhile cannot hold the list up.
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat st {};
-    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+FileDetails DetailsOf(const FileFacts& facts, const std::string& fileName, bool crypted) {
+    FileDetails details;
+    details.Size = facts.Size;
+    details.ModifiedUtc = facts.ModifiedUtc;
+    details.Attributes = AttributeLetters(true, facts.Mode, FileNamePart(fileName));
+    if (crypted)
+        details.Method =
+            facts.MagicByte < 0
+                ? "-"
+                : MethodName(MethodOfMagicByte(static_cast<std::uint8_t>(facts.MagicByte)));
+    return details;
+}
+
+ListedFileReader::ListedFileReader() : directoryFd_(AT_FDCWD), uid_(geteuid()) {
+    groups_.push_back(getegid());
+    const int count = getgroups(0, nullptr);
+    if (count > 0) {
+        std::vector<gid_t> more(static_cast<std::size_t>(count));
+        const int got = getgroups(count, more.data());
+        for (int i = 0; i < got; ++i)
+            groups_.push_back(more[static_cast<std::size_t>(i)]);
+    }
+}
+
+ListedFileReader::ListedFileReader(const std::string& directory) : ListedFileReader() {
+    directoryFd_ =
+        open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+ListedFileReader::~ListedFileReader() {
+    if (directoryFd_ >= 0)
+        close(directoryFd_);
+}
+
+bool ListedFileReader::MayRead(const char* name, std::uint32_t ownerUid, std::uint32_t groupGid,
+                               std::uint32_t mode) const {
+    if (uid_ == 0)
+        return true;
+    const bool allowed = ownerUid == uid_ ? (mode & S_IRUSR) != 0
+                         : std::find(groups_.begin(), groups_.end(), groupGid) != groups_.end()
+                             ? (mode & S_IRGRP) != 0
+                             : (mode & S_IROTH) != 0;
+    return allowed || faccessat(directoryFd_, name, R_OK, AT_EACCESS) == 0;
+}
+
+bool ListedFileReader::Read(const std::string& name, bool crypted, FileFacts& facts) const {
+    if (directoryFd_ < 0 && directoryFd_ != AT_FDCWD)
         return false;
-    FileDetails read;
+    struct stat st {};
+    FileFacts read;
+    if (crypted) {
+        // Non-blocking, so that a name that has become a pipe meanwhile cannot hold the list up.
+        UniqueFd fd(
+            openat(directoryFd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+            return false;
+        std::uint8_t magic[4];
+        if (ReadFull(fd.Get(), magic, sizeof magic) == static_cast<long>(sizeof magic))
+            read.MagicByte = magic[3];
+    } else if (fstatat(directoryFd_, name.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode) ||
+               !MayRead(name.c_str(), st.st_uid, st.st_gid, st.st_mode)) {
+        return false;
+    }
     read.Size = st.st_size;
     read.ModifiedUtc = st.st_mtim.tv_sec;
-    read.Attributes = AttributeLetters(true, st.st_mode, FileNamePart(path));
-    if (crypted) {
-        std::uint8_t magic[4];
-        read.Method = ReadFull(fd.Get(), magic, sizeof magic) == static_cast<long>(sizeof magic)
-                          ? MethodName(MethodOfMagicByte(magic[3]))
-                          : "-";
-    }
-    details = std::move(read);
+    read.Mode = st.st_mode;
+    facts = read;
+    return true;
+}
+
+bool ReadFileDetails(const std::string& path, bool crypted, FileDetails& details) {
+    FileFacts facts;
+    if (!ListedFileReader().Read(path, crypted, facts))
+        return false;
+    details = DetailsOf(facts, path, crypted);
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -39,6 +40,46 @@ struct FileDetails {
     std::int64_t ModifiedUtc = 0; // last write, seconds since 1970 in UTC
     std::string Attributes;
     std::string Method; // crypted files only: the method their fourth byte names, or "-"
+};
+
+// What a list keeps of a file beside its caption: numbers, read once and turned into texts only
+// for the entries on screen.
+struct FileFacts {
+    std::int64_t Size = 0;
+    std::int64_t ModifiedUtc = 0; // last write, seconds since 1970 in UTC
+    std::uint32_t Mode = 0;       // the file's type and permission bits
+    std::int16_t MagicByte = -1;  // crypted files: their fourth byte; -1 when they are shorter
+};
+
+// The texts of the details a file of this name shows.
+FileDetails DetailsOf(const FileFacts& facts, const std::string& fileName, bool crypted);
+
+// Reads the facts of files the way the lists show them: a file that is not (or no longer) a
+// regular file, or that this user may not open for reading, has none; a crypted file is opened,
+// never waited on, for its fourth byte. A plain file is only asked for its status, and whether
+// this user may read it follows from its permission bits, as the system would decide (asked of
+// the system when the bits say no, so that an access list granting it counts). With a directory
+// the reader opens it once and names files in it, so that a folder of many thousand files costs
+// little more than a status call for each.
+class ListedFileReader {
+public:
+    // Names are paths, relative to the current directory or absolute.
+    ListedFileReader();
+    explicit ListedFileReader(const std::string& directory);
+    ListedFileReader(const ListedFileReader&) = delete;
+    ListedFileReader& operator=(const ListedFileReader&) = delete;
+    ~ListedFileReader();
+
+    // False, and nothing filled in, when the file cannot be asked or read.
+    bool Read(const std::string& name, bool crypted, FileFacts& facts) const;
+
+private:
+    bool MayRead(const char* name, std::uint32_t ownerUid, std::uint32_t groupGid,
+                 std::uint32_t mode) const;
+
+    int directoryFd_;
+    std::uint32_t uid_;
+    std::vector<std::uint32_t> groups_; // the effective group and the supplementary ones
 };
 
 // Opens the file for reading only (never waiting on it), asks for its size, time and

@@ -29,11 +29,11 @@
 #include "UserAnswers.h"
 #include "ui_MainWin.h"
 
+#include "FileListModel.h"
 #include <QApplication>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QPixmap>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 
@@ -64,9 +64,10 @@ bool Save(QWidget& window, const QDir& folder, const char* name) {
 }
 
 void Select(qv::FileListView* list, const QString& caption) {
-    const QList<QStandardItem*> found = list->Model()->findItems(caption);
+    const QModelIndexList found = list->Model()->match(list->Model()->index(0, 0), Qt::DisplayRole,
+                                                       caption, 1, Qt::MatchExactly);
     if (!found.isEmpty())
-        list->Selection()->select(found.first()->index(),
+        list->Selection()->select(found.first(),
                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 

@@ -1,10 +1,10 @@
 #include "FileListView.h"
 
+#include "FileListModel.h"
 #include <QHeaderView>
 #include <QImage>
 #include <QListView>
 #include <QMimeData>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTreeView>
 
@@ -17,8 +17,11 @@ using namespace qv;
 namespace {
 
 void Fill(FileListView& list, std::initializer_list<const char*> captions) {
-    for (const char* caption : captions)
-        list.Model()->appendRow(new QStandardItem(caption));
+    for (const char* caption : captions) {
+        FileListEntry entry;
+        entry.Caption = entry.FileName = caption;
+        list.Model()->Append(std::move(entry));
+    }
 }
 
 } // namespace
@@ -158,8 +161,8 @@ TEST(FileListView, SortsByAColumnAndShowsTheOrderInTheHeader) {
     Fill(list, {"b", "c", "a"});
     EXPECT_FALSE(list.DetailsView()->header()->isSortIndicatorShown());
     list.Sort(0, true);
-    EXPECT_EQ(list.Model()->item(0)->text(), "c");
-    EXPECT_EQ(list.Model()->item(2)->text(), "a");
+    EXPECT_EQ(list.Model()->Text(0, 0), "c");
+    EXPECT_EQ(list.Model()->Text(2, 0), "a");
     EXPECT_EQ(list.SortedColumn(), 0);
     EXPECT_TRUE(list.SortedDescending());
     QHeaderView* header = list.DetailsView()->header();

@@ -10,11 +10,11 @@
 
 #include <QDate>
 #include <QHeaderView>
+#include <QIcon>
 #include <QListView>
 #include <QLocale>
 #include <QMimeData>
 #include <QMimeDatabase>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTreeView>
 
@@ -61,13 +61,13 @@ protected:
     static std::vector<std::string> Captions(const FileListView& list) {
         std::vector<std::string> captions;
         for (int row = 0; row < list.Model()->rowCount(); ++row)
-            captions.push_back(list.Model()->item(row, Name)->text().toStdString());
+            captions.push_back(list.Model()->Text(row, Name).toStdString());
         return captions;
     }
 
     static int Row(const FileListView& list, const std::string& caption) {
         for (int row = 0; row < list.Model()->rowCount(); ++row)
-            if (list.Model()->item(row, Name)->text().toStdString() == caption)
+            if (list.Model()->Text(row, Name).toStdString() == caption)
                 return row;
         ADD_FAILURE() << caption << " is not listed";
         return -1;
@@ -75,7 +75,7 @@ protected:
 
     static std::string Cell(const FileListView& list, const std::string& caption, int column) {
         const int row = Row(list, caption);
-        return row < 0 ? "<none>" : list.Model()->item(row, column)->text().toStdString();
+        return row < 0 ? "<none>" : list.Model()->Text(row, column).toStdString();
     }
 
     static void ClickColumn(FileListView& list, int column) {
@@ -154,13 +154,14 @@ TEST_F(FileListsTest, DetailsShowTheStoredTimeTheTypeNameAndTheIcon) {
     const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
     EXPECT_EQ(Cell(source, "notes.txt", Type), type.comment().toStdString());
 
-    const QStandardItem* name = source.Model()->item(Row(source, "notes.txt"), Name);
-    const int image = name->data(ImageIndexRole).toInt();
+    const QModelIndex name = source.Model()->index(Row(source, "notes.txt"), Name);
+    const int image = name.data(ImageIndexRole).toInt();
     EXPECT_EQ(image, SystemImages().IndexForType(type));
     EXPECT_EQ(lists->GetImageIndex("notes.txt"), image);
-    EXPECT_FALSE(name->icon().isNull());
+    EXPECT_FALSE(name.data(Qt::DecorationRole).value<QIcon>().isNull());
     // The size column reads right-aligned.
-    EXPECT_TRUE(source.Model()->item(0, Size)->textAlignment() & Qt::AlignRight);
+    EXPECT_TRUE(source.Model()->index(0, Size).data(Qt::TextAlignmentRole).toInt() &
+                Qt::AlignRight);
 }
 
 TEST_F(FileListsTest, AFileThatVanishedIsListedWithItsCaptionAndIconOnly) {
@@ -173,8 +174,8 @@ TEST_F(FileListsTest, AFileThatVanishedIsListedWithItsCaptionAndIconOnly) {
         const int row = Row(*list, caption);
         ASSERT_GE(row, 0);
         for (int column = Size; column <= Type; ++column)
-            EXPECT_EQ(list->Model()->item(row, column)->text(), "") << caption << column;
-        EXPECT_TRUE(list->Model()->item(row, Name)->data(ImageIndexRole).isValid());
+            EXPECT_EQ(list->Model()->Text(row, column), "") << caption << column;
+        EXPECT_TRUE(list->Model()->index(row, Name).data(ImageIndexRole).isValid());
     }
     // Filling the details again once the file is there.
     WriteText(dir / "gone.txt", "back");
@@ -230,8 +231,8 @@ TEST_F(FileListsTest, EntriesWithoutDetailsAreNotSortedByADetailColumn) {
     Read();
     EXPECT_FALSE(state.ListDetails);
     EXPECT_EQ(Cell(source, "a.txt", Size), "");
-    EXPECT_FALSE(source.Model()->item(0, Name)->data(ImageIndexRole).isValid());
-    EXPECT_TRUE(source.Model()->item(0, Name)->icon().isNull());
+    EXPECT_FALSE(source.Model()->index(0, Name).data(ImageIndexRole).isValid());
+    EXPECT_TRUE(source.Model()->index(0, Name).data(Qt::DecorationRole).value<QIcon>().isNull());
     // By name they are still sorted.
     EXPECT_EQ(Captions(source), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 

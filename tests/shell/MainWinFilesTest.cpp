@@ -14,9 +14,9 @@
 #include "WindowFrame.h"
 #include "ui_MainWin.h"
 
+#include "FileListModel.h"
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 

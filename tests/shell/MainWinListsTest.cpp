@@ -9,11 +9,11 @@
 #include "ShellFixture.h"
 #include "ui_MainWin.h"
 
+#include "FileListModel.h"
 #include <QAction>
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -83,8 +83,8 @@ TEST_F(MainWinListsTest, TheListsAreReadAtTheTreesFirstFocusAndOnEveryDirectoryC
     EXPECT_EQ(Captions(win.SourceList()),
               (std::vector<std::string>{".profile", "notes.txt", "report.txt"}));
     EXPECT_EQ(Captions(win.CryptedList()), std::vector<std::string>{"budget.xls.cry"});
-    EXPECT_EQ(win.CryptedList()->Model()->item(0, 4)->text(), "IDEA");
-    EXPECT_EQ(win.SourceList()->Model()->item(0, 3)->text(), "AH--");
+    EXPECT_EQ(win.CryptedList()->Model()->Text(0, 4), "IDEA");
+    EXPECT_EQ(win.SourceList()->Model()->Text(0, 3), "AH--");
 
     WriteText(work + "/Letters/to Ann.txt", "Dear Ann");
     WriteText(work + "/Letters/to Bob.txt.cry", "QV9C");

@@ -10,13 +10,13 @@
 #include "TEncrypt.h"
 #include "ui_MainWin.h"
 
+#include "FileListModel.h"
 #include <QAction>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QProgressBar>
-#include <QStandardItemModel>
 #include <QTest>
 
 #include <sys/stat.h>

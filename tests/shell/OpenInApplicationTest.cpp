@@ -14,11 +14,11 @@
 #include "ShellFixture.h"
 #include "ui_MainWin.h"
 
+#include "FileListModel.h"
 #include <QAction>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QProcess>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 
@@ -143,9 +143,10 @@ protected:
         for (const std::string& name : names) {
             const QString caption =
                 QString::fromStdString(win->Settings().ShowCry ? name + ".cry" : name);
-            const QList<QStandardItem*> found = list->Model()->findItems(caption);
+            const QModelIndexList found = list->Model()->match(
+                list->Model()->index(0, 0), Qt::DisplayRole, caption, -1, Qt::MatchExactly);
             ASSERT_EQ(found.size(), 1) << name;
-            list->Selection()->select(found.first()->index(),
+            list->Selection()->select(found.first(),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }

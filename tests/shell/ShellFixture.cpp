@@ -7,9 +7,9 @@
 #include "RegistryEdit.h"
 #include "RegistryKeys.h"
 
+#include "FileListModel.h"
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 
@@ -88,9 +88,11 @@ void WindowTest::HoldPassword(const std::string& password) {
 }
 
 void WindowTest::SelectOnly(qv::FileListView* list, const std::string& caption) {
-    const QList<QStandardItem*> found = list->Model()->findItems(QString::fromStdString(caption));
+    const QModelIndexList found =
+        list->Model()->match(list->Model()->index(0, 0), Qt::DisplayRole,
+                             QString::fromStdString(caption), -1, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << caption;
-    list->Selection()->select(found.first()->index(),
+    list->Selection()->select(found.first(),
                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list->CurrentView()->setFocus();
     QTest::qWait(1);
@@ -99,7 +101,7 @@ void WindowTest::SelectOnly(qv::FileListView* list, const std::string& caption) 
 std::vector<std::string> Captions(const qv::FileListView* list) {
     std::vector<std::string> captions;
     for (int row = 0; row < list->Model()->rowCount(); ++row)
-        captions.push_back(list->Model()->item(row, 0)->text().toStdString());
+        captions.push_back(list->Model()->Text(row, 0).toStdString());
     return captions;
 }
 
