@@ -5,35 +5,51 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <numeric>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace qv {
 
 namespace {
 
-// Names in the order a user expects: letters without regard to case, then byte order. The
-// lowered names are made once, not for every comparison: a folder may hold 100,000 files.
+// Names in the order a user expects: letters without regard to case, then byte order. A
+// folder may hold 100,000 files, so each name's key is made once, and only a name with capitals
+// gets a lowered copy; the names are then put in order in place.
 void SortByName(std::vector<std::string>& names) {
     std::vector<std::string> lowered;
-    lowered.reserve(names.size());
+    std::vector<std::string_view> keys;
+    keys.reserve(names.size());
     for (const std::string& name : names)
-        lowered.push_back(AsciiLower(name));
-    std::vector<std::size_t> order(names.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int byLetters = lowered[a].compare(lowered[b]);
+        if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+            lowered.push_back(AsciiLower(name));
+    std::size_t nextLowered = 0;
+    for (const std::string& name : names)
+        keys.push_back(
+            std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })
+                ? std::string_view(lowered[nextLowered++])
+                : std::string_view(name));
+    std::vector<std::uint32_t> order(names.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int byLetters = keys[a].compare(keys[b]);
         return byLetters != 0 ? byLetters < 0 : names[a] < names[b];
     });
-    std::vector<std::string> sorted;
-    sorted.reserve(names.size());
-    for (std::size_t index : order)
-        sorted.push_back(std::move(names[index]));
-    names = std::move(sorted);
+    // The name at position i goes to position rank[i]: followed round each cycle with swaps.
+    std::vector<std::uint32_t> rank(names.size());
+    for (std::uint32_t to = 0; to < order.size(); ++to)
+        rank[order[to]] = to;
+    for (std::uint32_t i = 0; i < rank.size(); ++i)
+        while (rank[i] != i) {
+            const std::uint32_t to = rank[i];
+            std::swap(names[i], names[to]);
+            std::swap(rank[i], rank[to]);
+        }
 }
 
 // What one entry of a directory is, asking the file system only when the directory's own
@@ -80,7 +96,7 @@ private:
 
 void TQV_FileListBox::Begin(const std::string& directory) {
     directory_ = directory;
-    items_.clear();
+    items_ = std::make_shared<std::vector<std::string>>();
 }
 
 bool TQV_FileListBox::Read(const std::string& directory, std::string* error) {
@@ -94,7 +110,7 @@ bool TQV_FileListBox::ReadBoth(const std::string& directory, TQV_FileListBox& fi
     if (first.kind_ == second.kind_) {
         const bool read = first.Read(directory, error);
         second.directory_ = first.directory_;
-        second.items_ = first.items_;
+        second.items_ = std::make_shared<std::vector<std::string>>(*first.items_);
         return read;
     }
     return Scan(directory, first, &second, error);
@@ -121,13 +137,13 @@ bool TQV_FileListBox::Scan(const std::string& directory, TQV_FileListBox& first,
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
         if (kinds.Takes(first.kind_, *entry))
-            first.items_.emplace_back(name);
+            first.items_->emplace_back(name);
         else if (second && kinds.Takes(second->kind_, *entry))
-            second->items_.emplace_back(name);
+            second->items_->emplace_back(name);
     }
     for (TQV_FileListBox* box : {&first, second})
         if (box)
-            SortByName(box->items_);
+            SortByName(*box->items_);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // list boxes that follow the directory tree.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,10 @@ public:
     static bool ReadBoth(const std::string& directory, TQV_FileListBox& first,
                          TQV_FileListBox& second, std::string* error = nullptr);
 
-    const std::vector<std::string>& Items() const { return items_; }
+    const std::vector<std::string>& Items() const { return *items_; }
+    // The items as they are now, to be read on another thread: a read gives the box new items
+    // and leaves these as they are.
+    std::shared_ptr<const std::vector<std::string>> SharedItems() const { return items_; }
     const std::string& Directory() const { return directory_; }
 
 private:
@@ -38,7 +42,7 @@ private:
 
     Kind kind_;
     std::string directory_;
-    std::vector<std::string> items_;
+    std::shared_ptr<std::vector<std::string>> items_ = std::make_shared<std::vector<std::string>>();
 };
 
 } // namespace qv

@@ -7,6 +7,8 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <numeric>
 
 namespace qv {
@@ -31,6 +33,14 @@ std::vector<std::size_t> StableOrder(const std::vector<Key>& keys, bool descendi
 }
 
 } // namespace
+
+void FileListEntry::SetNames(std::string_view caption, std::string fileName) {
+    if (caption.size() > UINT16_MAX ||
+        std::string_view(fileName).substr(0, caption.size()) != caption)
+        fileName = caption;
+    CaptionLength = static_cast<std::uint16_t>(caption.size());
+    FileName = std::move(fileName);
+}
 
 QString FileDateText(std::int64_t secondsUtc) {
     const QDateTime when = QDateTime::fromSecsSinceEpoch(secondsUtc, Qt::UTC);
@@ -78,7 +88,8 @@ QString FileListModel::Text(int row, int column) const {
         return {};
     const FileListEntry& entry = Entry(row);
     if (column == NameColumn)
-        return QString::fromStdString(entry.Caption);
+        return QString::fromUtf8(entry.Caption().data(),
+                                 static_cast<qsizetype>(entry.CaptionLength));
     if (!entry.Details)
         return {};
     switch (column) {
@@ -141,16 +152,47 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
            Qt::ItemNeverHasChildren;
 }
 
-void FileListModel::Reset(std::vector<FileListEntry> entries) {
+void FileListModel::Reset(std::vector<FileListEntry> entries, std::optional<bool> captionOrder) {
     beginResetModel();
     entries_ = std::move(entries);
     nextId_ = 0;
     for (FileListEntry& entry : entries_)
         entry.Id = nextId_++;
     rowsMoved_ = true;
-    orderColumn_ = -1;
-    ordered_ = 0;
+    orderColumn_ = captionOrder ? NameColumn : -1;
+    orderDescending_ = captionOrder.value_or(false);
+    ordered_ = captionOrder ? entries_.size() : 0;
     endResetModel();
+}
+
+std::vector<std::size_t> FileListModel::CaptionOrder(const std::vector<FileListEntry>& entries,
+                                                     bool descending) {
+    // Entries from a folder listing come in this order mostly: a look costs far less than a
+    // sort.
+    auto fold = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+    };
+    auto notAfter = [&](std::string_view a, std::string_view b) {
+        const std::size_t common = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < common; ++i)
+            if (fold(a[i]) != fold(b[i]))
+                return fold(a[i]) < fold(b[i]);
+        return a.size() <= b.size();
+    };
+    bool inOrder = !descending;
+    for (std::size_t i = 1; inOrder && i < entries.size(); ++i)
+        inOrder = notAfter(entries[i - 1].Caption(), entries[i].Caption());
+    if (inOrder) {
+        std::vector<std::size_t> order(entries.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        return order;
+    }
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const FileListEntry& entry : entries)
+        keys.push_back(AsciiLower(std::string(entry.Caption())));
+    return StableOrder(keys, descending);
 }
 
 void FileListModel::Append(FileListEntry entry) {
@@ -208,7 +250,7 @@ std::int32_t FileListModel::TypeIndex(const QMimeType& type) {
 
 std::string FileListModel::TextKey(const FileListEntry& entry, int column) const {
     if (column == NameColumn)
-        return AsciiLower(entry.Caption);
+        return AsciiLower(std::string(entry.Caption()));
     if (!entry.Details)
         return {};
     if (column == AttributesColumn)
@@ -253,6 +295,8 @@ void FileListModel::Sort(int column, bool descending) {
                                              : column == SizeColumn ? entry.Facts.Size
                                                                     : entry.Facts.ModifiedUtc);
         Reorder(StableOrder(keys, descending));
+    } else if (column == NameColumn) {
+        Reorder(CaptionOrder(entries_, descending));
     } else {
         std::vector<std::string> keys;
         keys.reserve(entries_.size());
@@ -282,6 +326,11 @@ void FileListModel::InsertInPlace(int row) {
 }
 
 void FileListModel::Reorder(const std::vector<std::size_t>& order) {
+    bool same = true;
+    for (std::size_t i = 0; same && i < order.size(); ++i)
+        same = order[i] == i;
+    if (same)
+        return; // in order already: nothing moves, and the views need not hear of it
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Where each entry goes, for the indexes the views keep (selection, current entry).
     std::vector<int> newRow(order.size());

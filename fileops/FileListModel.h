@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,15 +30,22 @@ enum FileListRole {
 // time) in the user's short date format, a blank and the time as "hh:mm:ss".
 QString FileDateText(std::int64_t secondsUtc);
 
-// One entry of a list.
+// One entry of a list. Its caption is the start of its file name (the name itself, or the name
+// of a crypted file without its ".cry"), so the name is kept once.
 struct FileListEntry {
-    std::string Caption;  // as shown, byte for byte as the file system names the file
     std::string FileName; // the file the entry stands for, in the listed directory
-    FileFacts Facts;
+    std::uint16_t CaptionLength = 0;
     bool Details = false;   // the facts were read: size, date, attributes and method are shown
     bool TypeFinal = false; // the type was told by the file itself, not only by its name
     std::int32_t Type = -1; // index in the model's file types; -1: neither icon nor type name
     std::uint32_t Id = 0;   // given by the model: finds the entry again when details come later
+    FileFacts Facts;
+
+    // As shown, byte for byte as the file system names the file.
+    std::string_view Caption() const { return std::string_view(FileName).substr(0, CaptionLength); }
+    // The caption is the start of the file name whenever the lists make an entry; a caption
+    // that is not is taken as the name too.
+    void SetNames(std::string_view caption, std::string fileName);
 };
 
 class FileListModel : public QAbstractTableModel {
@@ -71,8 +79,13 @@ public:
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
     Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
 
-    // Every entry replaced at once, in one reset of the views.
-    void Reset(std::vector<FileListEntry> entries);
+    // The order of entries by their captions: the positions of the entries, sorted stably.
+    static std::vector<std::size_t> CaptionOrder(const std::vector<FileListEntry>& entries,
+                                                 bool descending);
+
+    // Every entry replaced at once, in one reset of the views. Unless captionOrder is empty
+    // the entries come in the order by captions, descending when it holds true.
+    void Reset(std::vector<FileListEntry> entries, std::optional<bool> captionOrder = {});
     void Append(FileListEntry entry);
     void Remove(int row);
 

@@ -202,7 +202,7 @@ std::vector<std::string> FileListView::SelectedCaptions() const {
     // The captions byte for byte, also where a name is not valid UTF-8 and its shown text is
     // not the name.
     for (const QModelIndex& index : rows)
-        captions.push_back(model_->Entry(index.row()).Caption);
+        captions.emplace_back(model_->Entry(index.row()).Caption());
     return captions;
 }
 

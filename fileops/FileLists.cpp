@@ -17,32 +17,6 @@
 
 namespace qv {
 
-namespace {
-
-// The entries at the top of each list, whose details are read first: more than a screenful.
-constexpr int LeadingRows = 200;
-
-// The files of both lists in the order their details are read: the top of each list first,
-// then the rest of the plain list and the rest of the crypted list.
-template <typename Wanted>
-std::vector<TQV_ListFiller::Item> ReadingOrder(const FileListModel& plain,
-                                               const FileListModel& crypted, Wanted wanted) {
-    std::vector<TQV_ListFiller::Item> items;
-    items.reserve(static_cast<std::size_t>(plain.rowCount() + crypted.rowCount()));
-    auto add = [&](const FileListModel& model, ListSide side, int from, int to) {
-        for (int row = from; row < std::min(to, model.rowCount()); ++row)
-            if (const FileListEntry& entry = model.Entry(row); wanted(entry))
-                items.push_back({side, entry.Id, entry.FileName});
-    };
-    add(plain, ListSide::Plain, 0, LeadingRows);
-    add(crypted, ListSide::Crypted, 0, LeadingRows);
-    add(plain, ListSide::Plain, LeadingRows, INT_MAX);
-    add(crypted, ListSide::Crypted, LeadingRows, INT_MAX);
-    return items;
-}
-
-} // namespace
-
 TQV_FileLists::TQV_FileLists(FileListView& source, FileListView& crypted,
                              const TQV_FileListBox& files, TQV_PrgState& state, const TQV_Pwd& pwd,
                              const TQV_Settings& settings, const TQV_ImageList& smallImages,
@@ -67,8 +41,9 @@ TQV_FileLists::TQV_FileLists(FileListView& source, FileListView& crypted,
             [this](int column) { ColumnClick(crypted_, column); });
     // Batches come from the filler's thread and are taken on this object's.
     filler_ = std::make_unique<TQV_ListFiller>([this](TQV_ListFiller::Batch&& batch) {
+        auto taken = std::make_shared<TQV_ListFiller::Batch>(std::move(batch));
         QMetaObject::invokeMethod(
-            this, [this, taken = std::move(batch)] { Take(taken); }, Qt::QueuedConnection);
+            this, [this, taken] { Take(*taken); }, Qt::QueuedConnection);
     });
 }
 
@@ -86,22 +61,17 @@ void TQV_FileLists::UseImages(FileListView& list) {
     list.Model()->SetImages(list.Style() == ViewStyle::LargeIcons ? &largeImages_ : &smallImages_);
 }
 
-std::int32_t TQV_FileLists::TypeByName(ListSide side, const std::string& fileName) {
-    // Names without an extension may be told by their whole name ("Makefile"), so they are
-    // looked up each.
-    const std::size_t dot = fileName.rfind('.');
-    const std::string key = dot == std::string::npos || dot == 0 ? fileName : fileName.substr(dot);
-    auto& known = typeByName_[side == ListSide::Plain ? 0 : 1];
-    if (const auto found = known.find(key); found != known.end())
-        return found->second;
-    const QMimeType type =
-        mime_.mimeTypeForFile(QFile::decodeName(fileName.c_str()), QMimeDatabase::MatchExtension);
-    const std::int32_t index = ListOf(side).Model()->TypeIndex(type);
-    known.emplace(key, index);
-    return index;
+void TQV_FileLists::ReadFLists() {
+    Fill(nullptr, nullptr, nullptr);
 }
 
-void TQV_FileLists::ReadFLists() {
+void TQV_FileLists::ReadFolder(const std::string& directory, TQV_FileListBox& files,
+                               TQV_FileListBox& folders) {
+    Fill(&directory, &files, &folders);
+}
+
+void TQV_FileLists::Fill(const std::string* directory, TQV_FileListBox* files,
+                         TQV_FileListBox* folders) {
     const std::uint64_t generation = ++generation_;
     filler_->Stop();
     factsPending_ = false;
@@ -109,46 +79,51 @@ void TQV_FileLists::ReadFLists() {
     // A read still waiting for its details gives way to this one.
     if (awaiting_)
         awaiting_->quit();
+    for (FileListView* list : {&source_, &crypted_}) {
+        UseImages(*list);
+        list->Model()->Reset({});
+    }
     if (Status)
         Status("Retrieving directory contents...");
 
     const bool quick = QuickMode();
-    if (!files_.Items().empty())
+    // Without details there is little to do but the listing: it is read here.
+    if (directory && quick)
+        TQV_FileListBox::ReadBoth(*directory, *files, *folders);
+    // With the folder read on the filler's thread, the listing is known when it comes.
+    if (!(directory && !quick) && !files_.Items().empty())
         state_.ListDetails = !quick;
-    // The types an extension tells are looked up again for each read: the system's list of
-    // types may have changed.
-    for (auto& known : typeByName_)
-        known.clear();
-    std::vector<FileListEntry> entries[2];
-    for (const std::string& name : files_.Items()) {
-        const bool crypted = IsCryptedFileName(name);
-        const ListSide side = crypted ? ListSide::Crypted : ListSide::Plain;
-        FileListEntry entry;
-        entry.Caption = crypted ? CryptedCaption(name, settings_.ShowCry) : name;
-        entry.FileName = name;
-        if (!quick)
-            entry.Type = TypeByName(side, name);
-        entries[crypted ? 1 : 0].push_back(std::move(entry));
-    }
-    for (ListSide side : {ListSide::Plain, ListSide::Crypted}) {
-        FileListView& list = ListOf(side);
-        UseImages(list);
-        list.Model()->Reset(std::move(entries[side == ListSide::Plain ? 0 : 1]));
+    filesOut_ = nullptr;
+    foldersOut_ = nullptr;
+    if (quick) {
+        // Captions alone, as fast as they can be had: there is nothing to wait for.
+        std::vector<FileListEntry> entries[2];
+        for (const std::string& name : files_.Items()) {
+            const bool crypted = IsCryptedFileName(name);
+            FileListEntry entry;
+            entry.SetNames(crypted ? CryptedCaption(name, settings_.ShowCry) : name, name);
+            entries[crypted ? 1 : 0].push_back(std::move(entry));
+        }
+        source_.Model()->Reset(std::move(entries[0]));
+        crypted_.Model()->Reset(std::move(entries[1]));
+    } else {
+        TQV_ListFiller::Listing listing;
+        if (directory) {
+            listing.Directory = *directory;
+            filesOut_ = files;
+            foldersOut_ = folders;
+        } else {
+            listing.Directory = files_.Directory();
+            listing.Names = files_.SharedItems();
+        }
+        listing.ShowCry = settings_.ShowCry;
         // In order at once when the order is by captions, so that the first screen shows the
         // entries where they stay.
         if (SortColumn == FileListModel::NameColumn)
-            SortList(list);
-    }
-
-    if (!quick) {
-        const FileListModel& plain = *source_.Model();
-        const FileListModel& crypted = *crypted_.Model();
+            listing.CaptionOrder = SortDescending;
         factsPending_ = true;
         typesPending_ = true;
-        filler_->Start(generation, files_.Directory(),
-                       ReadingOrder(plain, crypted, [](const FileListEntry&) { return true; }),
-                       ReadingOrder(plain, crypted,
-                                    [](const FileListEntry& entry) { return !entry.TypeFinal; }));
+        filler_->Start(generation, std::move(listing));
         if (!Await(generation, factsPending_))
             return; // a newer read has the lists
     }
@@ -175,9 +150,30 @@ void TQV_FileLists::AwaitTypes() {
         Await(generation_, typesPending_);
 }
 
-void TQV_FileLists::Take(const TQV_ListFiller::Batch& batch) {
+void TQV_FileLists::Take(TQV_ListFiller::Batch& batch) {
     if (batch.Generation != generation_)
         return;
+    if (batch.Files && filesOut_ && foldersOut_) {
+        *filesOut_ = *batch.Files;
+        *foldersOut_ = *batch.Folders;
+        if (!files_.Items().empty())
+            state_.ListDetails = true;
+    }
+    if (batch.HasEntries)
+        for (ListSide side : {ListSide::Plain, ListSide::Crypted}) {
+            const int index = TQV_ListFiller::Index(side);
+            FileListModel& model = *ListOf(side).Model();
+            std::vector<std::int32_t> types;
+            for (const QMimeType& type : batch.NameTypes[index])
+                types.push_back(model.TypeIndex(type));
+            std::vector<FileListEntry>& entries = batch.Entries[index];
+            for (FileListEntry& entry : entries)
+                entry.Type = types[static_cast<std::size_t>(entry.Type)];
+            std::optional<bool> captionOrder;
+            if (SortColumn == FileListModel::NameColumn)
+                captionOrder = SortDescending;
+            model.Reset(std::move(entries), captionOrder);
+        }
     struct Rows {
         int first = INT_MAX;
         int last = -1;
@@ -233,8 +229,7 @@ void TQV_FileLists::AddListItem(FileListView& list, const std::string& caption) 
 void TQV_FileLists::AddEntry(FileListView& list, const std::string& caption,
                              const std::string& fileName) {
     FileListEntry entry;
-    entry.Caption = caption;
-    entry.FileName = fileName;
+    entry.SetNames(caption, fileName);
     const bool quick = QuickMode();
     state_.ListDetails = !quick;
     if (!quick) {
@@ -283,12 +278,11 @@ int TQV_FileLists::FindCaption(const FileListView& list, const std::string& capt
     const FileListModel& model = *list.Model();
     // Two files may differ in letter case only; the one named exactly is meant first.
     for (int row = 0; row < model.rowCount(); ++row)
-        if (model.Entry(row).Caption == caption)
+        if (model.Entry(row).Caption() == caption)
             return row;
     const QString wanted = QString::fromStdString(caption);
     for (int row = 0; row < model.rowCount(); ++row)
-        if (QString::fromStdString(model.Entry(row).Caption).compare(wanted, Qt::CaseInsensitive) ==
-            0)
+        if (model.Text(row, FileListModel::NameColumn).compare(wanted, Qt::CaseInsensitive) == 0)
             return row;
     return -1;
 }

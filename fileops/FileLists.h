@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
 class QEventLoop;
 
@@ -59,6 +58,11 @@ public:
     // through); then the lists are that read's. Each file's type as its content tells it
     // follows in the background and replaces the one its name told.
     void ReadFLists();
+    // Reads the folder for the window's hidden listings of its files (files: the listing the
+    // lists were made with and are filled from) and of its subfolders, and fills the lists as
+    // ReadFLists does. The folder is read on the filler's thread too, the lists empty meanwhile;
+    // the listings are the folder's when the call returns (unless a newer read took over).
+    void ReadFolder(const std::string& directory, TQV_FileListBox& files, TQV_FileListBox& folders);
     // Waits, letting the window's events through, until the type of every entry of the last
     // read is the one its content tells.
     void AwaitTypes();
@@ -96,6 +100,9 @@ signals:
     void CommandRequested(qv::Direction direction);
 
 private:
+    // Both lists filled from the listing; with listings given, the folder is read first into
+    // them.
+    void Fill(const std::string* directory, TQV_FileListBox* files, TQV_FileListBox* folders);
     bool IsCrypted(const FileListView& list) const { return &list == &crypted_; }
     FileListView& ListOf(ListSide side) const {
         return side == ListSide::Plain ? source_ : crypted_;
@@ -106,11 +113,8 @@ private:
     void AddEntry(FileListView& list, const std::string& caption, const std::string& fileName);
     // The list's icons for the style it is in.
     void UseImages(FileListView& list);
-    // The type a file's name tells, as an index in the list's types: the same for every name
-    // with the same extension, looked up once for each.
-    std::int32_t TypeByName(ListSide side, const std::string& fileName);
     // Takes a batch of facts and types from the filler.
-    void Take(const TQV_ListFiller::Batch& batch);
+    void Take(TQV_ListFiller::Batch& batch);
     // Lets the window's events through until pending is false or a newer read began; true
     // when pending became false for this read.
     bool Await(std::uint64_t generation, const bool& pending);
@@ -124,11 +128,13 @@ private:
     const TQV_ImageList& smallImages_;
     const TQV_ImageList& largeImages_;
     QMimeDatabase mime_;
-    std::unordered_map<std::string, std::int32_t> typeByName_[2];
     std::uint64_t generation_ = 0; // counts the reads; results of an earlier one are dropped
     bool factsPending_ = false;
     bool typesPending_ = false;
     QEventLoop* awaiting_ = nullptr;
+    // Where the folder's listings go when the filler read the folder.
+    TQV_FileListBox* filesOut_ = nullptr;
+    TQV_FileListBox* foldersOut_ = nullptr;
     // Last, so that its thread ends before anything it hands results to.
     std::unique_ptr<TQV_ListFiller> filler_;
 };

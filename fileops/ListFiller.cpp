@@ -6,6 +6,8 @@
 #include <QMimeDatabase>
 
 #include <chrono>
+#include <climits>
+#include <unordered_map>
 
 namespace qv {
 
@@ -20,6 +22,41 @@ constexpr auto BatchAge = std::chrono::milliseconds(15);
 constexpr std::size_t BatchSize = 4096;
 // How many files are read between two looks at whether the work is still wanted.
 constexpr std::size_t CheckEvery = 64;
+// The entries at the top of each list, whose facts and types are read first: more than a
+// screenful.
+constexpr std::size_t LeadingRows = 200;
+
+// The types file names tell by their extensions, each extension looked up once.
+class TypesByName {
+public:
+    explicit TypesByName(const QMimeDatabase& mime) : mime_(mime) {}
+
+    std::int32_t Of(const std::string& fileName) {
+        // Names without an extension may be told by their whole name ("Makefile"), so they are
+        // looked up each.
+        const std::size_t dot = fileName.rfind('.');
+        std::string key = dot == std::string::npos || dot == 0 ? fileName : fileName.substr(dot);
+        if (const auto found = indexOf_.find(key); found != indexOf_.end())
+            return found->second;
+        const QMimeType type = mime_.mimeTypeForFile(QFile::decodeName(fileName.c_str()),
+                                                     QMimeDatabase::MatchExtension);
+        auto index = static_cast<std::int32_t>(types_.size());
+        for (std::size_t i = 0; i < types_.size(); ++i)
+            if (types_[i] == type)
+                index = static_cast<std::int32_t>(i);
+        if (index == static_cast<std::int32_t>(types_.size()))
+            types_.push_back(type);
+        indexOf_.emplace(std::move(key), index);
+        return index;
+    }
+
+    std::vector<QMimeType> Take() { return std::move(types_); }
+
+private:
+    const QMimeDatabase& mime_;
+    std::unordered_map<std::string, std::int32_t> indexOf_;
+    std::vector<QMimeType> types_;
+};
 
 } // namespace
 
@@ -36,11 +73,10 @@ TQV_ListFiller::~TQV_ListFiller() {
     thread_.join();
 }
 
-void TQV_ListFiller::Start(std::uint64_t generation, std::string directory, std::vector<Item> facts,
-                           std::vector<Item> types) {
+void TQV_ListFiller::Start(std::uint64_t generation, Listing listing) {
     {
         std::lock_guard lock(mutex_);
-        next_ = Job{generation, std::move(directory), std::move(facts), std::move(types)};
+        next_ = Job{generation, std::move(listing)};
         wanted_ = generation;
     }
     wake_.notify_one();
@@ -68,7 +104,61 @@ void TQV_ListFiller::Run() {
 }
 
 void TQV_ListFiller::Work(const Job& job) {
+    const Listing& from = job.From;
     Batch batch;
+    batch.Generation = job.Generation;
+    batch.HasEntries = true;
+    std::shared_ptr<const std::vector<std::string>> listed = from.Names;
+    if (!listed) {
+        batch.Files.emplace(TQV_FileListBox::Kind::Files);
+        batch.Folders.emplace(TQV_FileListBox::Kind::Directories);
+        TQV_FileListBox::ReadBoth(from.Directory, *batch.Files, *batch.Folders);
+        listed = batch.Files->SharedItems();
+    }
+    const std::vector<std::string>& names = *listed;
+    const QMimeDatabase mime;
+
+    // The entries, and for each the position of its file in the listing.
+    std::vector<std::uint32_t> source[2];
+    {
+        TypesByName byName[2] = {TypesByName(mime), TypesByName(mime)};
+        source[0].reserve(names.size());
+        batch.Entries[0].reserve(names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::string& name = names[i];
+            const int side = IsCryptedFileName(name) ? 1 : 0;
+            FileListEntry entry;
+            entry.SetNames(side == 1 ? CryptedCaption(name, from.ShowCry) : name, name);
+            entry.Type = byName[side].Of(name);
+            batch.Entries[side].push_back(std::move(entry));
+            source[side].push_back(static_cast<std::uint32_t>(i));
+        }
+        for (int side : {0, 1}) {
+            batch.NameTypes[side] = byName[side].Take();
+            std::vector<FileListEntry>& entries = batch.Entries[side];
+            if (from.CaptionOrder) {
+                const std::vector<std::size_t> order =
+                    FileListModel::CaptionOrder(entries, *from.CaptionOrder);
+                std::vector<FileListEntry> sorted;
+                std::vector<std::uint32_t> sortedSource;
+                sorted.reserve(entries.size());
+                sortedSource.reserve(entries.size());
+                for (std::size_t at : order) {
+                    sorted.push_back(std::move(entries[at]));
+                    sortedSource.push_back(source[side][at]);
+                }
+                entries = std::move(sorted);
+                source[side] = std::move(sortedSource);
+            }
+            for (std::size_t position = 0; position < entries.size(); ++position)
+                entries[position].Id = static_cast<std::uint32_t>(position);
+        }
+    }
+    if (Dropped(job))
+        return;
+    deliver_(std::move(batch));
+
+    batch = Batch{};
     batch.Generation = job.Generation;
     auto sent = Clock::now();
     auto send = [&](bool now) {
@@ -80,32 +170,45 @@ void TQV_ListFiller::Work(const Job& job) {
         batch.Generation = job.Generation;
         sent = Clock::now();
     };
+    // Every entry once, the top of each list first, then the rest of the plain list and the
+    // rest of the crypted list; false when the work was dropped.
+    auto forEach = [&](auto&& work) {
+        const std::pair<int, std::pair<std::size_t, std::size_t>> parts[] = {
+            {0, {0, LeadingRows}},
+            {1, {0, LeadingRows}},
+            {0, {LeadingRows, SIZE_MAX}},
+            {1, {LeadingRows, SIZE_MAX}}};
+        std::size_t done = 0;
+        for (const auto& [side, range] : parts)
+            for (std::size_t position = range.first;
+                 position < std::min(range.second, source[side].size()); ++position) {
+                if (done++ % CheckEvery == 0 && Dropped(job))
+                    return false;
+                work(side == 0 ? ListSide::Plain : ListSide::Crypted,
+                     static_cast<std::uint32_t>(position), names[source[side][position]]);
+                send(false);
+            }
+        return true;
+    };
 
-    const ListedFileReader reader(job.Directory);
-    for (std::size_t i = 0; i < job.Facts.size(); ++i) {
-        if (i % CheckEvery == 0 && Dropped(job))
-            return;
-        const Item& item = job.Facts[i];
-        Fact fact{item.List, item.Id, false, {}};
-        fact.Read = reader.Read(item.FileName, item.List == ListSide::Crypted, fact.Facts);
-        batch.Facts.push_back(fact);
-        send(false);
-    }
+    const ListedFileReader reader(from.Directory);
+    if (!forEach([&](ListSide side, std::uint32_t id, const std::string& name) {
+            Fact fact{side, id, false, {}};
+            fact.Read = reader.Read(name, side == ListSide::Crypted, fact.Facts);
+            batch.Facts.push_back(fact);
+        }))
+        return;
     batch.FactsDone = true;
     send(true);
 
     // The type as a full look at the file tells it: by its name where that is unambiguous,
     // else by its content.
-    const QMimeDatabase mime;
-    for (std::size_t i = 0; i < job.Types.size(); ++i) {
-        if (i % CheckEvery == 0 && Dropped(job))
-            return;
-        const Item& item = job.Types[i];
-        const std::string path = JoinPath(job.Directory, item.FileName);
-        batch.Types.push_back(
-            {item.List, item.Id, mime.mimeTypeForFile(QFile::decodeName(path.c_str()))});
-        send(false);
-    }
+    if (!forEach([&](ListSide side, std::uint32_t id, const std::string& name) {
+            const std::string path = JoinPath(from.Directory, name);
+            batch.Types.push_back(
+                {side, id, mime.mimeTypeForFile(QFile::decodeName(path.c_str()))});
+        }))
+        return;
     batch.TypesDone = true;
     send(true);
 }

@@ -584,16 +584,18 @@ void TMainWin::MoveToDrive(const QString& drive) {
 void TMainWin::User_DirectoryListBoxEnter() {
     if (!prgState_->ListsUnread)
         return;
-    FileShow_FileListBox.Read(CurrentDirectory());
-    ReadFLists();
+    // Set first: a change of folder the window lets through while this folder is read reads
+    // the lists of the new one.
     prgState_->ListsUnread = false;
+    fileLists_->ReadFolder(CurrentDirectory(), FileShow_FileListBox, DirShow_FileListBox);
 }
 
 void TMainWin::User_DirectoryListBoxChange() {
-    TQV_FileListBox::ReadBoth(CurrentDirectory(), FileShow_FileListBox, DirShow_FileListBox);
     // Until the tree's first focus the lists stay empty; that focus reads them.
-    if (!prgState_->ListsUnread)
-        ReadFLists();
+    if (prgState_->ListsUnread)
+        TQV_FileListBox::ReadBoth(CurrentDirectory(), FileShow_FileListBox, DirShow_FileListBox);
+    else
+        fileLists_->ReadFolder(CurrentDirectory(), FileShow_FileListBox, DirShow_FileListBox);
 }
 
 void TMainWin::SetButtonsInStatus() {
@@ -917,8 +919,7 @@ void TMainWin::LetMessagesThrough() {
 }
 
 void TMainWin::ReReadLists() {
-    FileShow_FileListBox.Read(TreeDirectory());
-    ReadFLists();
+    fileLists_->ReadFolder(TreeDirectory(), FileShow_FileListBox, DirShow_FileListBox);
 }
 
 void TMainWin::ChangeView(QAction* sender) {

@@ -31,6 +31,17 @@ TEST(FileListBox, ListsTheFilesOrTheFoldersOfADirectoryByName) {
     ASSERT_TRUE(folders.Read(dir.Path()));
     // A link to a folder is not one of the folders below this one.
     EXPECT_EQ(folders.Items(), (std::vector<std::string>{".cache", "sub"}));
+
+    // One pass for both boxes lists the same; a listing handed out stays as it was.
+    const auto before = files.SharedItems();
+    TQV_FileListBox bothFiles(TQV_FileListBox::Kind::Files);
+    TQV_FileListBox bothFolders(TQV_FileListBox::Kind::Directories);
+    qvtest::WriteText(dir / "new.txt", "x");
+    ASSERT_TRUE(TQV_FileListBox::ReadBoth(dir.Path(), bothFolders, bothFiles));
+    ASSERT_TRUE(files.Read(dir.Path()));
+    EXPECT_EQ(bothFiles.Items(), files.Items());
+    EXPECT_EQ(bothFolders.Items(), folders.Items());
+    EXPECT_EQ(before->size() + 1, files.Items().size());
 }
 
 TEST(FileListBox, ADirectoryThatCannotBeReadLeavesItEmpty) {

@@ -19,7 +19,7 @@ namespace {
 void Fill(FileListView& list, std::initializer_list<const char*> captions) {
     for (const char* caption : captions) {
         FileListEntry entry;
-        entry.Caption = entry.FileName = caption;
+        entry.SetNames(caption, caption);
         list.Model()->Append(std::move(entry));
     }
 }
@@ -181,4 +181,60 @@ TEST(FileListView, SortsByAColumnAndShowsTheOrderInTheHeader) {
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
     list.Sort(7, false); // no such column: nothing happens
     EXPECT_EQ(list.SortedColumn(), 0);
+}
+
+TEST(FileListView, AnEntryAddedToASortedListGoesWhereAFullSortPutsIt) {
+    struct Case {
+        std::vector<const char*> before;
+        const char* added;
+        bool descending;
+    };
+    const Case cases[] = {
+        {{"b", "d", "f"}, "c", false}, {{"b", "d", "f"}, "a", false}, {{"b", "d", "f"}, "g", false},
+        {{"b", "D", "f"}, "d", false}, // equal without regard to case: after the one there
+        {{"f", "d", "b"}, "c", true},  {{"f", "d", "b"}, "D", true},  {{}, "a", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.added);
+        FileListView inPlace, sorted;
+        for (FileListView* list : {&inPlace, &sorted}) {
+            list->SetColumns({"名稱"});
+            for (const char* caption : c.before)
+                Fill(*list, {caption});
+            list->Sort(0, c.descending);
+        }
+        // The entries on either side of the new one stay selected where they are.
+        inPlace.Selection()->select(inPlace.Model()->index(0, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const std::vector<std::string> selected = inPlace.SelectedCaptions();
+        Fill(inPlace, {c.added});
+        inPlace.Sort(0, c.descending);
+
+        // The same entries appended one by one and then sorted as a whole.
+        FileListView whole;
+        whole.SetColumns({"名稱"});
+        for (const char* caption : c.before)
+            Fill(whole, {caption});
+        Fill(whole, {c.added});
+        whole.Sort(0, c.descending);
+        ASSERT_EQ(inPlace.Model()->rowCount(), whole.Model()->rowCount());
+        for (int row = 0; row < whole.Model()->rowCount(); ++row)
+            EXPECT_EQ(inPlace.Model()->Text(row, 0), whole.Model()->Text(row, 0)) << row;
+        EXPECT_EQ(inPlace.SelectedCaptions(), selected);
+    }
+}
+
+TEST(FileListView, SelectedEntriesStaySelectedWhenTheListIsSorted) {
+    FileListView list;
+    list.SetColumns({"名稱"});
+    Fill(list, {"d", "a", "c", "b", "e"});
+    for (int row : {0, 3}) // d and b
+        list.Selection()->select(list.Model()->index(row, 0),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list.Selection()->setCurrentIndex(list.Model()->index(2, 0), QItemSelectionModel::NoUpdate);
+    list.Sort(0, false);
+    EXPECT_EQ(list.SelectedCaptions(), (std::vector<std::string>{"b", "d"}));
+    EXPECT_EQ(list.Selection()->currentIndex().data().toString(), "c");
+    list.Sort(0, true);
+    EXPECT_EQ(list.SelectedCaptions(), (std::vector<std::string>{"d", "b"}));
 }

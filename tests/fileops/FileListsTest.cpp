@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -388,4 +390,131 @@ TEST_F(FileListsTest, DoubleClicksAndDropsAskForTheCommandOfTheirList) {
     EXPECT_FALSE(drop.isAccepted());
     EXPECT_EQ(Captions(source), std::vector<std::string>{"a.txt"});
     EXPECT_TRUE(commands.empty());
+}
+
+namespace {
+
+// What a full read of one file shows in its row, column by column, and the index of its icon:
+// the file opened and asked now, and its type as a full look at it tells.
+struct Shown {
+    std::vector<std::string> Cells;
+    int Image = 0;
+};
+
+Shown FullRead(const std::string& path, bool crypted, const std::string& caption) {
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(QString::fromStdString(path));
+    Shown shown{{caption, "", "", "", ""}, SystemImages().IndexForType(type)};
+    FileDetails details;
+    if (ReadFileDetails(path, crypted, details)) {
+        shown.Cells[Size] = std::to_string(details.Size);
+        shown.Cells[Date] = FileDateText(details.ModifiedUtc).toStdString();
+        shown.Cells[Attributes] = details.Attributes;
+        shown.Cells[Type] = crypted ? details.Method : type.comment().left(80).toStdString();
+    }
+    return shown;
+}
+
+} // namespace
+
+TEST_F(FileListsTest, RowsFilledLaterShowWhatAFullReadOfTheirFilesShows) {
+    // Enough files for the details to come in several batches, the top rows first.
+    for (int i = 0; i < 700; ++i)
+        WriteText(dir / ("f" + std::to_string(1000 + i) + (i % 7 == 0 ? ".cry" : ".dat")),
+                  i % 7 == 0 ? "QV9C" : std::string(static_cast<std::size_t>(i), 'x'));
+    WriteText(dir / "notes.txt", "plain words\n");
+    // Names whose extension does not tell the type that the whole name or the content tells.
+    WriteText(dir / "CMakeLists.txt", "project(x)\n");
+    WriteText(dir / "report", "just words\n");
+    WriteText(dir / "script", "#!/bin/sh\necho hello\n");
+    WriteText(dir / "a.cry", "QV98 by IDEA");
+    WriteText(dir / "short.cry", "QV");
+    WriteText(dir / "becomes-folder.txt", "x");
+    WriteText(dir / "vanishes.cry", "QV97");
+    ASSERT_EQ(symlink("notes.txt", (dir / "link.txt").c_str()), 0);
+    ASSERT_TRUE(files.Read(dir.Path()));
+    // Files that change while they are listed: after the listing, before the lists are filled.
+    WriteText(dir / "report", "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");
+    WriteText(dir / "a.cry", "QV97 now by DES, and longer");
+    ASSERT_EQ(unlink((dir / "becomes-folder.txt").c_str()), 0);
+    ASSERT_EQ(mkdir((dir / "becomes-folder.txt").c_str(), 0755), 0);
+    ASSERT_EQ(unlink((dir / "vanishes.cry").c_str()), 0);
+
+    // The entries are there before their details: the first screen shows captions and icons.
+    int shownBare = -1;
+    QObject::connect(source.Model(), &QAbstractItemModel::modelReset, [&] {
+        if (source.Model()->rowCount() > 0 && shownBare < 0)
+            shownBare = Row(source, "notes.txt") >= 0 && Cell(source, "notes.txt", Size).empty();
+    });
+    for (bool showCry : {false, true}) {
+        SCOPED_TRACE(showCry);
+        settings.ShowCry = showCry;
+        lists->ReadFLists();
+        lists->AwaitTypes();
+        for (FileListView* list : {&source, &crypted}) {
+            const FileListModel& model = *list->Model();
+            for (int row = 0; row < model.rowCount(); ++row) {
+                const std::string fileName = lists->FileNameOf(*list, row);
+                const Shown expected =
+                    FullRead(dir / fileName, list == &crypted, model.Text(row, Name).toStdString());
+                for (int column = Name; column <= Type; ++column)
+                    EXPECT_EQ(model.Text(row, column).toStdString(), expected.Cells[column])
+                        << fileName << " column " << column;
+                EXPECT_EQ(model.index(row, Name).data(ImageIndexRole).toInt(), expected.Image)
+                    << fileName;
+            }
+        }
+    }
+    EXPECT_EQ(shownBare, 1);
+    // The folder's files are what they were meant to be.
+    EXPECT_EQ(source.Model()->rowCount(), 606);
+    EXPECT_EQ(crypted.Model()->rowCount(), 103);
+    EXPECT_EQ(Cell(source, "report", Type),
+              QMimeDatabase().mimeTypeForName("application/pdf").comment().toStdString());
+    EXPECT_EQ(Cell(crypted, "a.cry", Type), "DES");
+    EXPECT_EQ(Cell(crypted, "short.cry", Type), "-");
+    EXPECT_EQ(Cell(crypted, "vanishes.cry", Size), "");
+    EXPECT_EQ(Cell(source, "becomes-folder.txt", Size), "");
+    EXPECT_EQ(Cell(source, "link.txt", Size), "12");
+}
+
+TEST_F(FileListsTest, AListSortedByTypeIsSortedAgainOnceEveryTypeIsKnown) {
+    // Neither name tells a type; the content does, and orders b (a PDF document) first.
+    WriteText(dir / "a", "just words\n");
+    WriteText(dir / "b", "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");
+    lists->SortColumn = Type;
+    Read();
+    lists->AwaitTypes();
+    EXPECT_EQ(Captions(source), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(source.SortedColumn(), Type);
+}
+
+TEST_F(FileListsTest, AChangeOfFolderWhileAFolderIsReadLeavesTheListsWithTheNewFolder) {
+    for (int i = 0; i < 3000; ++i)
+        WriteText(dir / ("f" + std::to_string(i) + ".txt"), "x");
+    TempDir other;
+    WriteText(other / "only.txt", "one");
+    WriteText(other / "o.cry", "QV98");
+    ASSERT_TRUE(files.Read(dir.Path()));
+    // The window lets events through while the large folder is read; one of them changes the
+    // folder, as a click in the tree does.
+    bool changed = false;
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = QObject::connect(source.Model(), &QAbstractItemModel::modelReset, [&, once] {
+        if (source.Model()->rowCount() == 0)
+            return;
+        QObject::disconnect(*once);
+        QTimer::singleShot(0, [&] {
+            ASSERT_TRUE(files.Read(other.Path()));
+            lists->ReadFLists();
+            changed = true;
+        });
+    });
+    lists->ReadFLists();
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(Captions(source), std::vector<std::string>{"only.txt"});
+    EXPECT_EQ(Cell(source, "only.txt", Size), "3");
+    EXPECT_EQ(Cell(crypted, "o", Type), "IDEA");
+    EXPECT_EQ(status.back(), "Idle.");
+    lists->AwaitTypes();
+    EXPECT_EQ(Captions(source), std::vector<std::string>{"only.txt"});
 }
