@@ -518,3 +518,22 @@ TEST_F(FileListsTest, AChangeOfFolderWhileAFolderIsReadLeavesTheListsWithTheNewF
     lists->AwaitTypes();
     EXPECT_EQ(Captions(source), std::vector<std::string>{"only.txt"});
 }
+
+TEST_F(FileListsTest, ANameThatIsNotUtf8IsSelectedAndFoundByItsOwnBytes) {
+    // Two names that read the same once their stray bytes are shown as replacement characters.
+    const std::string e9 = "caf\xe9.txt";
+    const std::string e8 = "caf\xe8.txt";
+    WriteText(dir / e8, "eight");
+    WriteText(dir / e9, "nine!");
+    Read();
+    ASSERT_EQ(source.Model()->rowCount(), 2);
+    const int row = lists->FindCaption(source, e9);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(lists->FileNameOf(source, row), e9);
+    EXPECT_EQ(source.Model()->Text(row, Size), "5");
+    source.Selection()->select(source.Model()->index(row, Name),
+                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(source.SelectedCaptions(), std::vector<std::string>{e9});
+    lists->RemoveListItem(source, e9);
+    EXPECT_EQ(lists->FileNameOf(source, 0), e8);
+}
