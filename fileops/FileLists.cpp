@@ -39,11 +39,17 @@ TQV_FileLists::TQV_FileLists(FileListView& source, FileListView& crypted,
             [this](int column) { ColumnClick(source_, column); });
     connect(&crypted_, &FileListView::ColumnClicked, this,
             [this](int column) { ColumnClick(crypted_, column); });
-    // Batches come from the filler's thread and are taken on this object's.
+    // Batches come from the filler's thread and wait in a queue of their own; the first one
+    // in an empty queue asks this object's thread to take them.
     filler_ = std::make_unique<TQV_ListFiller>([this](TQV_ListFiller::Batch&& batch) {
-        auto taken = std::make_shared<TQV_ListFiller::Batch>(std::move(batch));
-        QMetaObject::invokeMethod(
-            this, [this, taken] { Take(*taken); }, Qt::QueuedConnection);
+        bool wake = false;
+        {
+            std::lock_guard lock(batchesMutex_);
+            wake = batches_.empty();
+            batches_.push_back(std::move(batch));
+        }
+        if (wake)
+            QMetaObject::invokeMethod(this, "TakeBatches", Qt::QueuedConnection);
     });
 }
 
@@ -123,9 +129,18 @@ void TQV_FileLists::Fill(const std::string* directory, TQV_FileListBox* files,
             listing.CaptionOrder = SortDescending;
         factsPending_ = true;
         typesPending_ = true;
+        // The lists are not drawn empty in between: a small folder comes within a few
+        // milliseconds, and the lists would flicker.
+        for (FileListView* list : {&source_, &crypted_})
+            list->setUpdatesEnabled(false);
         filler_->Start(generation, std::move(listing));
-        if (!Await(generation, factsPending_))
+        const bool done = Await(generation, factsPending_);
+        if (generation != generation_)
             return; // a newer read has the lists
+        for (FileListView* list : {&source_, &crypted_})
+            list->setUpdatesEnabled(true);
+        if (!done)
+            return; // the application is quitting
     }
     if (Status)
         Status(IdleMessage);
@@ -148,6 +163,16 @@ bool TQV_FileLists::Await(std::uint64_t generation, const bool& pending) {
 void TQV_FileLists::AwaitTypes() {
     if (typesPending_)
         Await(generation_, typesPending_);
+}
+
+void TQV_FileLists::TakeBatches() {
+    std::vector<TQV_ListFiller::Batch> taken;
+    {
+        std::lock_guard lock(batchesMutex_);
+        taken.swap(batches_);
+    }
+    for (TQV_ListFiller::Batch& batch : taken)
+        Take(batch);
 }
 
 void TQV_FileLists::Take(TQV_ListFiller::Batch& batch) {
@@ -173,6 +198,7 @@ void TQV_FileLists::Take(TQV_ListFiller::Batch& batch) {
             if (SortColumn == FileListModel::NameColumn)
                 captionOrder = SortDescending;
             model.Reset(std::move(entries), captionOrder);
+            ListOf(side).setUpdatesEnabled(true);
         }
     struct Rows {
         int first = INT_MAX;

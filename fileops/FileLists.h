@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 class QEventLoop;
 
@@ -100,6 +102,8 @@ signals:
     void CommandRequested(qv::Direction direction);
 
 private:
+    // Takes the batches the filler has handed out.
+    Q_INVOKABLE void TakeBatches();
     // Both lists filled from the listing; with listings given, the folder is read first into
     // them.
     void Fill(const std::string* directory, TQV_FileListBox* files, TQV_FileListBox* folders);
@@ -135,6 +139,8 @@ private:
     // Where the folder's listings go when the filler read the folder.
     TQV_FileListBox* filesOut_ = nullptr;
     TQV_FileListBox* foldersOut_ = nullptr;
+    std::mutex batchesMutex_;
+    std::vector<TQV_ListFiller::Batch> batches_;
     // Last, so that its thread ends before anything it hands results to.
     std::unique_ptr<TQV_ListFiller> filler_;
 };
