@@ -9,7 +9,6 @@
 #include "ProgramSettings.h"
 #include "Pwd.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 
@@ -112,6 +111,9 @@ void TQV_FileLists::Fill(const std::string* directory, TQV_FileListBox* files,
         }
         source_.Model()->Reset(std::move(entries[0]));
         crypted_.Model()->Reset(std::move(entries[1]));
+        // Drawn again also where a read this one took over from held the drawing back.
+        for (FileListView* list : {&source_, &crypted_})
+            list->setUpdatesEnabled(true);
     } else {
         TQV_ListFiller::Listing listing;
         if (directory) {
