@@ -193,6 +193,13 @@ void FileListView::SetColumnWidthsText(const QString& widths) {
     }
 }
 
+void FileListView::HoldDrawing(bool hold) {
+    // The views' viewports, not the list: the frame and the header are drawn as ever, also
+    // where the list is a window of its own that has not been shown yet.
+    details_->viewport()->setUpdatesEnabled(!hold);
+    icons_->viewport()->setUpdatesEnabled(!hold);
+}
+
 std::vector<std::string> FileListView::SelectedCaptions() const {
     QModelIndexList rows = details_->selectionModel()->selectedRows(0);
     std::sort(rows.begin(), rows.end(),

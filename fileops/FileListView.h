@@ -48,6 +48,9 @@ public:
     QString ColumnWidthsText() const;
     void SetColumnWidthsText(const QString& widths);
 
+    // Holds the drawing of the entries back, or lets it go on and draws them.
+    void HoldDrawing(bool hold);
+
     // The captions of the selected entries, in list order.
     std::vector<std::string> SelectedCaptions() const;
 

@@ -113,7 +113,7 @@ void TQV_FileLists::Fill(const std::string* directory, TQV_FileListBox* files,
         crypted_.Model()->Reset(std::move(entries[1]));
         // Drawn again also where a read this one took over from held the drawing back.
         for (FileListView* list : {&source_, &crypted_})
-            list->setUpdatesEnabled(true);
+            list->HoldDrawing(false);
     } else {
         TQV_ListFiller::Listing listing;
         if (directory) {
@@ -134,13 +134,13 @@ void TQV_FileLists::Fill(const std::string* directory, TQV_FileListBox* files,
         // The lists are not drawn empty in between: a small folder comes within a few
         // milliseconds, and the lists would flicker.
         for (FileListView* list : {&source_, &crypted_})
-            list->setUpdatesEnabled(false);
+            list->HoldDrawing(true);
         filler_->Start(generation, std::move(listing));
         const bool done = Await(generation, factsPending_);
         if (generation != generation_)
             return; // a newer read has the lists
         for (FileListView* list : {&source_, &crypted_})
-            list->setUpdatesEnabled(true);
+            list->HoldDrawing(false);
         if (!done)
             return; // the application is quitting
     }
@@ -200,7 +200,7 @@ void TQV_FileLists::Take(TQV_ListFiller::Batch& batch) {
             if (SortColumn == FileListModel::NameColumn)
                 captionOrder = SortDescending;
             model.Reset(std::move(entries), captionOrder);
-            ListOf(side).setUpdatesEnabled(true);
+            ListOf(side).HoldDrawing(false);
         }
     struct Rows {
         int first = INT_MAX;
