@@ -201,6 +201,9 @@ void TQV_FileLists::Take(TQV_ListFiller::Batch& batch) {
                 captionOrder = SortDescending;
             model.Reset(std::move(entries), captionOrder);
             ListOf(side).HoldDrawing(false);
+            // Whoever heard of the reset may have begun a newer read.
+            if (batch.Generation != generation_)
+                return;
         }
     struct Rows {
         int first = INT_MAX;
