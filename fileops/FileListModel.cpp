@@ -1,7 +1,6 @@
 #include "FileListModel.h"
 
 #include "ImageList.h"
-#include "Paths.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -191,7 +190,7 @@ std::vector<std::size_t> FileListModel::CaptionOrder(const std::vector<FileListE
     std::vector<std::string> keys;
     keys.reserve(entries.size());
     for (const FileListEntry& entry : entries)
-        keys.push_back(AsciiLower(std::string(entry.Caption())));
+        keys.push_back(CaptionKey(entry.Caption()));
     return StableOrder(keys, descending);
 }
 
@@ -240,7 +239,7 @@ std::int32_t FileListModel::TypeIndex(const QMimeType& type) {
     FileType added;
     added.Mime = type;
     added.Comment = type.comment().left(TypeNameLength);
-    added.SortKey = AsciiLower(added.Comment.toStdString());
+    added.SortKey = CaptionKey(added.Comment.toStdString());
     added.Image = SystemImages().IndexForType(type);
     types_.push_back(std::move(added));
     const auto index = static_cast<std::int32_t>(types_.size() - 1);
@@ -250,13 +249,13 @@ std::int32_t FileListModel::TypeIndex(const QMimeType& type) {
 
 std::string FileListModel::TextKey(const FileListEntry& entry, int column) const {
     if (column == NameColumn)
-        return AsciiLower(std::string(entry.Caption()));
+        return CaptionKey(entry.Caption());
     if (!entry.Details)
         return {};
     if (column == AttributesColumn)
-        return AttributeLetters(true, entry.Facts.Mode, entry.FileName);
+        return CaptionKey(AttributeLetters(true, entry.Facts.Mode, entry.FileName));
     if (crypted_)
-        return AsciiLower(DetailsOf(entry.Facts, entry.FileName, true).Method);
+        return CaptionKey(DetailsOf(entry.Facts, entry.FileName, true).Method);
     return entry.Type >= 0 ? types_[static_cast<std::size_t>(entry.Type)].SortKey : std::string();
 }
 

@@ -137,11 +137,13 @@ bool ReadFileDetails(const std::string& path, bool crypted, FileDetails& details
     return true;
 }
 
+std::string CaptionKey(std::string_view text) {
+    return AsciiLower(std::string(text));
+}
+
 int CompareCaptions(const std::string& a, const std::string& b) {
-    const std::string la = AsciiLower(a);
-    const std::string lb = AsciiLower(b);
     // Byte by byte, with bytes taken as unsigned, as std::string::compare does.
-    const int order = la.compare(lb);
+    const int order = CaptionKey(a).compare(CaptionKey(b));
     return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 

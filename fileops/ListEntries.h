@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv {
@@ -90,6 +91,9 @@ bool ReadFileDetails(const std::string& path, bool crypted, FileDetails& details
 // Captions and the attribute and type texts compare without regard to case for the letters a to
 // z and byte by byte otherwise: negative, zero or positive.
 int CompareCaptions(const std::string& a, const std::string& b);
+// The key a caption (or an attribute or type text) sorts by: compared byte for byte, bytes taken
+// as unsigned, keys order their texts as CompareCaptions does.
+std::string CaptionKey(std::string_view text);
 
 // The captions a single-file operation moves between the lists: the caption the resulting file
 // gets in its list, and the caption of the source entry in the other list.
