@@ -18,7 +18,17 @@ constexpr std::size_t ExtensionLength = 4; // ".cry"
 } // namespace
 
 bool IsCryptedFileName(const std::string& name) {
-    return AsciiLower(ExtensionOf(name)) == CryptExtension;
+    // The extension runs from the last "."; ".cry" holds no other, so a crypted file's name
+    // ends in these four characters. Compared in place: a folder may hold 100,000 names.
+    if (name.size() < ExtensionLength)
+        return false;
+    const std::string_view last = std::string_view(name).substr(name.size() - ExtensionLength);
+    for (std::size_t i = 0; i < ExtensionLength; ++i) {
+        const char c = last[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != CryptExtension[i])
+            return false;
+    }
+    return true;
 }
 
 std::string CryptedCaption(const std::string& fileName, bool showCry) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMimeDatabase>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <unordered_map>
@@ -89,6 +90,9 @@ void TQV_ListFiller::Stop() {
 }
 
 void TQV_ListFiller::Run() {
+    // The type database is loaded on its first use; here, while the window is still being
+    // built, rather than when the first folder is read.
+    QMimeDatabase().mimeTypeForFile(QStringLiteral("a.txt"), QMimeDatabase::MatchExtension);
     for (;;) {
         Job job;
         {
@@ -122,8 +126,10 @@ void TQV_ListFiller::Work(const Job& job) {
     std::vector<std::uint32_t> source[2];
     {
         TypesByName byName[2] = {TypesByName(mime), TypesByName(mime)};
-        source[0].reserve(names.size());
-        batch.Entries[0].reserve(names.size());
+        for (int side : {0, 1}) {
+            source[side].reserve(names.size());
+            batch.Entries[side].reserve(names.size());
+        }
         for (std::size_t i = 0; i < names.size(); ++i) {
             const std::string& name = names[i];
             const int side = IsCryptedFileName(name) ? 1 : 0;
@@ -139,6 +145,8 @@ void TQV_ListFiller::Work(const Job& job) {
             if (from.CaptionOrder) {
                 const std::vector<std::size_t> order =
                     FileListModel::CaptionOrder(entries, *from.CaptionOrder);
+                if (std::is_sorted(order.begin(), order.end()))
+                    continue; // the listing's order is the captions' order already
                 std::vector<FileListEntry> sorted;
                 std::vector<std::uint32_t> sortedSource;
                 sorted.reserve(entries.size());
@@ -150,9 +158,10 @@ void TQV_ListFiller::Work(const Job& job) {
                 entries = std::move(sorted);
                 source[side] = std::move(sortedSource);
             }
+        }
+        for (std::vector<FileListEntry>& entries : batch.Entries)
             for (std::size_t position = 0; position < entries.size(); ++position)
                 entries[position].Id = static_cast<std::uint32_t>(position);
-        }
     }
     if (Dropped(job))
         return;
