@@ -126,9 +126,13 @@ void TQV_ListFiller::Work(const Job& job) {
     std::vector<std::uint32_t> source[2];
     {
         TypesByName byName[2] = {TypesByName(mime), TypesByName(mime)};
+        // Each list's room made once, and no more than it needs.
+        const auto crypted =
+            static_cast<std::size_t>(std::count_if(names.begin(), names.end(), IsCryptedFileName));
         for (int side : {0, 1}) {
-            source[side].reserve(names.size());
-            batch.Entries[side].reserve(names.size());
+            const std::size_t count = side == 1 ? crypted : names.size() - crypted;
+            source[side].reserve(count);
+            batch.Entries[side].reserve(count);
         }
         for (std::size_t i = 0; i < names.size(); ++i) {
             const std::string& name = names[i];
