@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -22,18 +23,15 @@ namespace {
 // folder may hold 100,000 files, so each name's key is made once, and only a name with capitals
 // gets a lowered copy; the names are then put in order in place.
 void SortByName(std::vector<std::string>& names) {
-    std::vector<std::string> lowered;
+    // A deque keeps the lowered copies where they are as it grows, for the views into them.
+    std::deque<std::string> lowered;
     std::vector<std::string_view> keys;
     keys.reserve(names.size());
     for (const std::string& name : names)
         if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
-            lowered.push_back(AsciiLower(name));
-    std::size_t nextLowered = 0;
-    for (const std::string& name : names)
-        keys.push_back(
-            std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })
-                ? std::string_view(lowered[nextLowered++])
-                : std::string_view(name));
+            keys.push_back(lowered.emplace_back(AsciiLower(name)));
+        else
+            keys.push_back(name);
     std::vector<std::uint32_t> order(names.size());
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {

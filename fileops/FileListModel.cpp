@@ -17,6 +17,13 @@ namespace {
 // The longest type name the shell hands out.
 constexpr int TypeNameLength = 80;
 
+// What sizes and dates sort by: an entry without details first, then the numbers.
+std::pair<bool, std::int64_t> NumberKey(const FileListEntry& entry, int column) {
+    if (!entry.Details)
+        return {false, 0};
+    return {true, column == FileListModel::SizeColumn ? entry.Facts.Size : entry.Facts.ModifiedUtc};
+}
+
 // Sorts the positions 0 to count - 1 by a key each, stably, in either direction.
 template <typename Key>
 std::vector<std::size_t> StableOrder(const std::vector<Key>& keys, bool descending) {
@@ -39,6 +46,13 @@ void FileListEntry::SetNames(std::string_view caption, std::string fileName) {
         fileName = caption;
     CaptionLength = static_cast<std::uint16_t>(caption.size());
     FileName = std::move(fileName);
+}
+
+FileListEntry FileListEntry::Listed(const std::string& fileName, bool showCry, bool& crypted) {
+    crypted = IsCryptedFileName(fileName);
+    FileListEntry entry;
+    entry.SetNames(crypted ? CryptedCaption(fileName, showCry) : fileName, fileName);
+    return entry;
 }
 
 QString FileDateText(std::int64_t secondsUtc) {
@@ -124,10 +138,6 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case ImageIndexRole:
         if (index.column() == NameColumn && typed)
             return types_[static_cast<std::size_t>(entry.Type)].Image;
-        return {};
-    case FileNameRole:
-        if (index.column() == NameColumn)
-            return QByteArray::fromStdString(entry.FileName);
         return {};
     default:
         return {};
@@ -237,7 +247,6 @@ std::int32_t FileListModel::TypeIndex(const QMimeType& type) {
     if (const auto found = typeOfName_.constFind(name); found != typeOfName_.constEnd())
         return *found;
     FileType added;
-    added.Mime = type;
     added.Comment = type.comment().left(TypeNameLength);
     added.SortKey = CaptionKey(added.Comment.toStdString());
     added.Image = SystemImages().IndexForType(type);
@@ -260,15 +269,8 @@ std::string FileListModel::TextKey(const FileListEntry& entry, int column) const
 }
 
 bool FileListModel::Before(const FileListEntry& a, const FileListEntry& b, int column) const {
-    if (column == SizeColumn || column == DateColumn) {
-        auto key = [column](const FileListEntry& e) {
-            return std::pair<bool, std::int64_t>(e.Details, !e.Details ? 0
-                                                            : column == SizeColumn
-                                                                ? e.Facts.Size
-                                                                : e.Facts.ModifiedUtc);
-        };
-        return key(a) < key(b);
-    }
+    if (column == SizeColumn || column == DateColumn)
+        return NumberKey(a, column) < NumberKey(b, column);
     return TextKey(a, column) < TextKey(b, column);
 }
 
@@ -286,13 +288,10 @@ void FileListModel::Sort(int column, bool descending) {
         }
     }
     if (column == SizeColumn || column == DateColumn) {
-        // Without details an entry comes first; then the numbers.
         std::vector<std::pair<bool, std::int64_t>> keys;
         keys.reserve(entries_.size());
         for (const FileListEntry& entry : entries_)
-            keys.emplace_back(entry.Details, !entry.Details         ? 0
-                                             : column == SizeColumn ? entry.Facts.Size
-                                                                    : entry.Facts.ModifiedUtc);
+            keys.push_back(NumberKey(entry, column));
         Reorder(StableOrder(keys, descending));
     } else if (column == NameColumn) {
         Reorder(CaptionOrder(entries_, descending));

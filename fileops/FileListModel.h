@@ -23,7 +23,6 @@ class TQV_ImageList;
 // Item data of a list entry beside its texts.
 enum FileListRole {
     ImageIndexRole = Qt::UserRole + 1, // column 0: index in the image lists
-    FileNameRole,                      // column 0: the name of the file the entry stands for
 };
 
 // The date column's text: the time as the file system keeps it (UTC, not turned into local
@@ -36,7 +35,6 @@ struct FileListEntry {
     std::string FileName; // the file the entry stands for, in the listed directory
     std::uint16_t CaptionLength = 0;
     bool Details = false;   // the facts were read: size, date, attributes and method are shown
-    bool TypeFinal = false; // the type was told by the file itself, not only by its name
     std::int32_t Type = -1; // index in the model's file types; -1: neither icon nor type name
     std::uint32_t Id = 0;   // given by the model: finds the entry again when details come later
     FileFacts Facts;
@@ -46,6 +44,9 @@ struct FileListEntry {
     // The caption is the start of the file name whenever the lists make an entry; a caption
     // that is not is taken as the name too.
     void SetNames(std::string_view caption, std::string fileName);
+    // The entry of a listed file: in the crypted list when its name says it is crypted
+    // (crypted is set then), with its caption there as ShowCry has it.
+    static FileListEntry Listed(const std::string& fileName, bool showCry, bool& crypted);
 };
 
 class FileListModel : public QAbstractTableModel {
@@ -62,7 +63,6 @@ public:
 
     // The list of crypted files shows the method of each in the type column.
     void SetCrypted(bool crypted) { crypted_ = crypted; }
-    bool Crypted() const { return crypted_; }
     // The icons the entries show; none without.
     void SetImages(const TQV_ImageList* images) { images_ = images; }
 
@@ -102,7 +102,6 @@ public:
 
     // The index of a file type in this list's table of types, adding it when it is new.
     std::int32_t TypeIndex(const QMimeType& type);
-    const QMimeType& TypeAt(std::int32_t index) const { return types_[index].Mime; }
 
     // Orders the entries by a column in a stable sort: captions and the attribute and type
     // texts without regard to the case of a to z, sizes and dates by their values, an entry
@@ -111,7 +110,6 @@ public:
 
 private:
     struct FileType {
-        QMimeType Mime;
         QString Comment;     // shown, at most the length the shell hands out
         std::string SortKey; // the comment as it compares
         int Image = 0;       // index in the image lists

@@ -104,9 +104,8 @@ void TQV_FileLists::Fill(const std::string* directory, TQV_FileListBox* files,
         // Captions alone, as fast as they can be had: there is nothing to wait for.
         std::vector<FileListEntry> entries[2];
         for (const std::string& name : files_.Items()) {
-            const bool crypted = IsCryptedFileName(name);
-            FileListEntry entry;
-            entry.SetNames(crypted ? CryptedCaption(name, settings_.ShowCry) : name, name);
+            bool crypted = false;
+            FileListEntry entry = FileListEntry::Listed(name, settings_.ShowCry, crypted);
             entries[crypted ? 1 : 0].push_back(std::move(entry));
         }
         source_.Model()->Reset(std::move(entries[0]));
@@ -231,7 +230,6 @@ void TQV_FileLists::Take(TQV_ListFiller::Batch& batch) {
     for (const TQV_ListFiller::Type& type : batch.Types)
         if (FileListEntry* entry = entryOf(type.List, type.Id)) {
             entry->Type = ListOf(type.List).Model()->TypeIndex(type.Mime);
-            entry->TypeFinal = true;
         }
     for (ListSide side : {ListSide::Plain, ListSide::Crypted})
         if (const Rows& rows = changed[side == ListSide::Plain ? 0 : 1]; rows.last >= 0)
@@ -268,7 +266,6 @@ void TQV_FileLists::AddEntry(FileListView& list, const std::string& caption,
         const std::string path = PathOf(fileName);
         entry.Type =
             list.Model()->TypeIndex(mime_.mimeTypeForFile(QFile::decodeName(path.c_str())));
-        entry.TypeFinal = true;
         entry.Details = ListedFileReader().Read(path, IsCrypted(list), entry.Facts);
     }
     UseImages(list);
@@ -293,7 +290,6 @@ void TQV_FileLists::GetFileInfo(FileListView& list, int index) {
     entry.Details = true;
     if (!IsCrypted(list)) {
         entry.Type = model.TypeIndex(mime_.mimeTypeForFile(QFile::decodeName(path.c_str())));
-        entry.TypeFinal = true;
     }
     model.Changed(index, index);
 }

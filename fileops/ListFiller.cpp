@@ -136,9 +136,9 @@ void TQV_ListFiller::Work(const Job& job) {
         }
         for (std::size_t i = 0; i < names.size(); ++i) {
             const std::string& name = names[i];
-            const int side = IsCryptedFileName(name) ? 1 : 0;
-            FileListEntry entry;
-            entry.SetNames(side == 1 ? CryptedCaption(name, from.ShowCry) : name, name);
+            bool crypted = false;
+            FileListEntry entry = FileListEntry::Listed(name, from.ShowCry, crypted);
+            const int side = crypted ? 1 : 0;
             entry.Type = byName[side].Of(name);
             batch.Entries[side].push_back(std::move(entry));
             source[side].push_back(static_cast<std::uint32_t>(i));
